@@ -1,0 +1,41 @@
+// The cookie store of one HTTP client: cookies set by servers, kept for the client's life and
+// sent back to the hosts they belong to. Used by the thread that owns the client.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+class CookieStore {
+ public:
+  using Clock = std::chrono::system_clock;
+
+  // Stores the cookie of one Set-Cookie or Set-Cookie2 header received from `host` for a
+  // request of `path`. A cookie that has expired (Max-Age 0, Expires in the past) removes the
+  // stored one of the same name. Malformed headers are ignored.
+  void Store(std::string_view host, std::string_view path, std::string_view header,
+             Clock::time_point now = Clock::now());
+
+  // The Cookie header value for a request of `path` on `host` ("a=1; b=2"), or empty.
+  std::string HeaderFor(std::string_view host, std::string_view path,
+                        Clock::time_point now = Clock::now()) const;
+
+  size_t Size() const { return cookies_.size(); }
+
+ private:
+  struct Cookie {
+    std::string name;
+    std::string value;
+    std::string domain;  // lower case
+    bool host_only = true;
+    std::string path;
+    bool persistent = false;
+    Clock::time_point expires;
+  };
+  std::vector<Cookie> cookies_;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,74 @@
+#include "tests/support/Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/PosixIo.h"
+
+namespace vendrix::test {
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env,
+                         std::chrono::milliseconds limit) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw PosixError("pipe", errno);
+  }
+  std::vector<std::string> argv_storage{program};
+  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+
+  pid_t pid = ::fork();
+  if (pid < 0) throw PosixError("fork", errno);
+  if (pid == 0) {
+    ::dup2(out_pipe[1], STDOUT_FILENO);
+    ::dup2(err_pipe[1], STDERR_FILENO);
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& a : argv_storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  UniqueFd out_fd(out_pipe[0]);
+  UniqueFd err_fd(err_pipe[0]);
+
+  ProcessResult result;
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  pollfd fds[2] = {{out_fd.Get(), POLLIN, 0}, {err_fd.Get(), POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timed_out = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    if (RetryOnEintr([&] { return ::poll(fds, 2, static_cast<int>(left.count())); }) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[65536];
+      ssize_t n = RetryOnEintr([&] { return ::read(fds[i].fd, buffer, sizeof buffer); });
+      if (n <= 0) {
+        fds[i].fd = -1;
+        --open;
+      } else {
+        (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  RetryOnEintr([&] { return ::waitpid(pid, &status, 0); });
+  if (WIFEXITED(status) && !result.timed_out) result.exit_code = WEXITSTATUS(status);
+  return result;
+}
+
+}  // namespace vendrix::test
