@@ -29,6 +29,18 @@ std::string FailureOf(Get get) {
   return "";
 }
 
+// A socket bound to 127.0.0.1 on a free port, which `address` receives.
+int BindLoopback(sockaddr_in& address) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  return fd;
+}
+
 // A server whose every connection answers each request with the same bytes.
 ScriptedServer AlwaysReplying(std::string reply) {
   return ScriptedServer(ScriptedServer::Replying([reply](const std::string&) { return reply; }));
@@ -284,14 +296,8 @@ TEST(IdHTTPTest, ConnectionFailuresCarryTheDocumentedMessages) {
   EXPECT_EQ(FailureOf([&] { http.Get("https://127.0.0.1/"); }), "IOHandler value is not valid");
 
   // A port that was just bound and released refuses connections.
-  int probe = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
+  ::close(BindLoopback(address));
   std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
   EXPECT_EQ(FailureOf([&] { http.Get(refused); }),
             "Socket Error # " + std::to_string(ECONNREFUSED) + "\r\nConnection refused.");
@@ -314,14 +320,9 @@ TEST(IdHTTPTest, ConnectionFailuresCarryTheDocumentedMessages) {
 
 TEST(IdHTTPTest, ConnectAttemptIsBoundedByReadTimeout) {
   // A listener with a full accept queue that never accepts: further SYNs go unanswered.
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int listener = BindLoopback(address);
   ASSERT_EQ(::listen(listener, 0), 0);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   std::vector<int> fillers;
   for (int i = 0; i < 8; ++i) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
