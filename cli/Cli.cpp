@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "cli/CliCall.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -19,7 +21,8 @@ constexpr int kUsage = 2;
 
 constexpr const char* kUsageText =
     "usage: vendrix-cli get URL [URL...] [--timeout MS]\n"
-    "       vendrix-cli config\n";
+    "       vendrix-cli config\n"
+    "       vendrix-cli call METHOD [name=value...]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "vendrix-cli: " << problem << "\n" << kUsageText;
@@ -96,6 +99,11 @@ int RunCli(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "get") return Get(args);
   if (command == "config") return Config(args);
+  if (command == "call") {
+    int status = RunCall(args);
+    if (status == kUsage) std::cerr << kUsageText;
+    return status;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsageText;
     return kOk;

@@ -1,10 +1,18 @@
 // TXMLData, the configuration component: fetches the vendor's configuration document once,
-// keeps it in memory and answers reads from it. Values come back as GBK text. Used on the
-// window's thread only; no operation raises.
+// keeps it in memory and fills the request records of every platform call from it. Values come
+// back as GBK text. Used on the window's thread only; no operation raises.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "api/TaobaoCats.h"
+#include "api/TaobaoSearch.h"
+#include "api/TaobaoShop.h"
+#include "api/TaobaoUsers.h"
+#include "api/TaobaokeConvert.h"
+#include "api/TaobaokeItem.h"
+#include "api/TaobaokeShop.h"
 #include "platform/XmlDocument.h"
 
 namespace vendrix {
@@ -19,9 +27,31 @@ class TXMLData {
   // Reads "api/nick" into `nick`; empty text when anything fails.
   void ReadNick(std::string& nick);
 
+  // Each fills a component's four records from its section: a sub-section that is present
+  // overwrites every field it lists (a missing element reads as empty), an absent one leaves
+  // its record alone. The first failure ends the operation quietly; fields written before it
+  // keep their new values. Without a loaded document nothing changes.
+  void ReadTaobaokeItem(TaobaokeItemConditions& cond, TaobaokeItemInfo& back,
+                        TaobaokeItemName& name, TaobaokeItemXML& xml);
+  void ReadTaobaoUsers(TaobaoUsersConditions& cond, TaobaoUsersInfo& back,
+                       TaobaoUsersName& name, TaobaoUsersXML& xml);
+  void ReadTaobaoShop(TaobaoShopConditions& cond, TaobaoShopInfo& back, TaobaoShopName& name,
+                      TaobaoShopXML& xml);
+  void ReadTaobaokeShop(TaobaokeShopConditions& cond, TaobaokeShopInfo& back,
+                        TaobaokeShopName& name, TaobaokeShopXML& xml);
+  void ReadTaobaokeConvert(TaobaokeConvertConditions& cond, TaobaokeConvertInfo& back,
+                           TaobaokeConvertName& name, TaobaokeConvertXML& xml);
+  void ReadTaobaoCats(TaobaoCatsConditions& cond, TaobaoCatsInfo& back, TaobaoCatsName& name,
+                      TaobaoCatsXML& xml);
+  void ReadTaobaoSearch(TaobaoSearchConditions& cond, TaobaoSearchInfo& back,
+                        TaobaoSearchName& name, TaobaoSearchXML& xml);
+
   XmlDocument& Document() { return document_; }
 
  private:
+  // Runs `read` under the component's one failure guard; false when it failed.
+  static bool Guarded(const std::function<void()>& read);
+
   XmlDocument document_;
 };
 

@@ -1,0 +1,114 @@
+#include "api/ApiFrame.h"
+
+#include <cstdio>
+
+#include "api/MD5.h"
+#include "platform/CodePage.h"
+
+namespace vendrix {
+
+std::string EncodeValue(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (unsigned char byte : bytes) {
+    out += '%';
+    if (byte >= 0x10) out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+  }
+  return out;
+}
+
+std::string FormatTimestamp(const std::tm& local) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+std::tm LocalNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::string StripTags(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t open = text.find('<', pos);
+    size_t close = open == std::string_view::npos ? open : text.find('>', open);
+    if (close == std::string_view::npos) break;  // nothing left that closes a tag
+    out.append(text, pos, open - pos);
+    pos = close + 1;
+  }
+  out.append(text, pos);
+  return out;
+}
+
+SignedRequest::SignedRequest(const std::string& app_sec, const std::string& app_key_name,
+                             const std::string& app_key)
+    : secret_(app_sec) {
+  signing_ = app_sec;
+  Add(app_key_name, app_key);
+}
+
+void SignedRequest::Add(const std::string& name, const std::string& value, ValueForm form) {
+  std::string utf8 = form == ValueForm::kUtf8Encoded ? GbkToUtf8(value) : std::string();
+  const std::string& signed_value = form == ValueForm::kUtf8Encoded ? utf8 : value;
+  signing_ += name;
+  signing_ += signed_value;
+  query_ += name;
+  query_ += '=';
+  query_ += form == ValueForm::kPlain ? signed_value : EncodeValue(signed_value);
+  query_ += '&';
+}
+
+void SignedRequest::AddIfSet(const std::string& name, const std::string& value, ValueForm form) {
+  if (!value.empty()) Add(name, value, form);
+}
+
+std::string SignedRequest::Address(const std::string& http, const std::string& sign_name) const {
+  return http + "?" + query_ + sign_name + "=" + MD5(SigningString());
+}
+
+TApiComponent::TApiComponent(bool own_http, int read_timeout) {
+  if (own_http) {
+    http_ = std::make_unique<TIdHTTP>();
+    http_->SetReadTimeout(read_timeout);
+  }
+}
+
+TApiComponent::~TApiComponent() = default;
+
+TIdHTTP& TApiComponent::Http() { return http_ ? *http_ : document_.Http(); }
+
+std::string TApiComponent::Fetch(const std::string& address) { return Http().Get(address); }
+
+void TApiComponent::LoadReply(const std::string& address) {
+  document_.LoadFromText(Fetch(address));
+}
+
+bool TApiComponent::RunRequest() {
+  // The one place where a component's failures end: network, HTTP status, XML, a walk that
+  // meets an element holding more than text. None of them reaches the caller.
+  try {
+    rows_written_ = 0;
+    document_.Clear();
+    LoadReply(BuildUrl());
+    XmlNode root = document_.Root();
+    if (root.FindChild(PresenceName()).IsNull()) return false;
+    ParseResponse();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string ReadText(const XmlNode& parent, const std::string& name) {
+  return Utf8ToGbk(parent.Child(name).Text());
+}
+
+}  // namespace vendrix

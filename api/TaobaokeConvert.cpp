@@ -1,0 +1,80 @@
+#include "api/TaobaokeConvert.h"
+
+#include "api/TaobaokeItem.h"
+#include "platform/Settings.h"
+
+namespace vendrix {
+
+TTaobaokeConvert::TTaobaokeConvert() : TApiCall(false, 0) {}
+
+bool TTaobaokeConvert::Execute(const TaobaokeConvertConditions& cond,
+                               const TaobaokeConvertInfo& back, const TaobaokeConvertName& name,
+                               const TaobaokeConvertXML& xml,
+                               const ATaobaokeConvertInfo*& result) {
+  if (!Call(cond, back, name, xml)) return false;
+  result = &table_;
+  return true;
+}
+
+bool TTaobaokeConvert::CanExecute() const {
+  return HasCredentials(cond_.app_key, cond_.app_sec) && !cond_.iids.empty() &&
+         !cond_.nick.empty();
+}
+
+void TTaobaokeConvert::ApplyDefaults() {
+  Default(name_.v, "v");
+  Default(name_.iids, "iids");
+  Default(name_.nick, "nick");
+  Default(name_.timestamp, "timestamp");
+  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.sign, "sign");
+  Default(name_.fields, "fields");
+  Default(name_.format, "format");
+  Default(name_.method, "method");
+  Default(name_.app_key, "app_key");
+  Default(name_.sign_method, "sign_method");
+
+  DefaultAffiliateItemNames(back_);
+
+  Default(cond_.v, api_defaults::kVersion);
+  Default(cond_.format, api_defaults::kFormat);
+  Default(cond_.method, "taobao.taobaoke.items.convert");
+  Default(cond_.sign_method, api_defaults::kSignMethod);
+
+  Default(xml_.total_results, "total_results");
+  Default(xml_.taobaoke_items, "taobaoke_items");
+}
+
+std::string TTaobaokeConvert::BuildUrl() const {
+  SignedRequest request(cond_.app_sec, name_.app_key, cond_.app_key);
+  request.Add(name_.fields, AffiliateItemFields(back_));
+  request.Add(name_.format, cond_.format);
+  request.Add(name_.iids, cond_.iids);
+  request.Add(name_.method, cond_.method);
+  request.Add(name_.nick, cond_.nick, ValueForm::kUtf8Encoded);
+  request.Add(name_.sign_method, cond_.sign_method);
+  request.Add(name_.timestamp, Timestamp(), ValueForm::kEncoded);
+  request.Add(name_.v, cond_.v);
+  return request.Address(name_.http, name_.sign);
+}
+
+void TTaobaokeConvert::LoadReply(const std::string& address) {
+  Document().LoadFromAddress(address);
+}
+
+void TTaobaokeConvert::ClearResults() { table_.fill(TaobaokeConvertInfo{}); }
+
+void TTaobaokeConvert::ParseResponse() {
+  XmlNode root = Document().Root();
+  XmlNode list = root.Child(xml_.taobaoke_items);
+  size_t count = list.ChildCount();
+  ClearResults();
+  for (size_t k = 0; k < count && k < table_.size(); ++k) {
+    TaobaokeConvertInfo& row = table_[k];
+    row.total_results = ReadText(root, xml_.total_results);
+    ReadAffiliateItem(list.ChildAt(k), back_, row);
+    rows_written_ = k + 1;
+  }
+}
+
+}  // namespace vendrix
