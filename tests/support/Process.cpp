@@ -71,4 +71,61 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const std::map<std::string, std::string>& env) {
+  int out_pipe[2];
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0) throw PosixError("pipe", errno);
+  std::vector<std::string> argv_storage{program};
+  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+  pid_ = ::fork();
+  if (pid_ < 0) throw PosixError("fork", errno);
+  if (pid_ == 0) {
+    ::dup2(out_pipe[1], STDOUT_FILENO);
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& a : argv_storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  out_ = UniqueFd(out_pipe[0]);
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0 && status_ < 0) Stop(SIGKILL);
+}
+
+std::string ChildProcess::ReadLine(std::chrono::milliseconds limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    size_t newline = pending_.find('\n');
+    if (newline != std::string::npos) {
+      std::string line = pending_.substr(0, newline);
+      pending_.erase(0, newline + 1);
+      return line;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return "";
+    pollfd p{out_.Get(), POLLIN, 0};
+    if (RetryOnEintr([&] { return ::poll(&p, 1, static_cast<int>(left.count())); }) <= 0) {
+      return "";
+    }
+    char buffer[4096];
+    ssize_t n = RetryOnEintr([&] { return ::read(out_.Get(), buffer, sizeof buffer); });
+    if (n <= 0) return "";
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+int ChildProcess::Stop(int signal) {
+  if (status_ >= 0 || pid_ <= 0) return status_;
+  ::kill(pid_, signal);
+  int status = 0;
+  RetryOnEintr([&] { return ::waitpid(pid_, &status, 0); });
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 256;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace vendrix::test

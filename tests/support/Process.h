@@ -1,11 +1,15 @@
-// Runs a program of the build (vendrix-cli, the sandbox) as a child process for end-to-end
-// tests: arguments, extra environment, captured stdout and stderr, a time limit.
+// Runs programs of the build (vendrix-cli, the sandbox, the window) as child processes for
+// end-to-end tests: arguments, extra environment, captured output, a time limit.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/PosixIo.h"
 
 namespace vendrix::test {
 
@@ -21,5 +25,28 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+// A child process that runs beside the test (a server); killed on destruction if still alive.
+// Its stdout is readable line by line; its stderr goes to the test's own.
+class ChildProcess {
+ public:
+  ChildProcess(const std::string& program, const std::vector<std::string>& args,
+               const std::map<std::string, std::string>& env = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // The next line of stdout without its line break; "" on end of file or after `limit`.
+  std::string ReadLine(std::chrono::milliseconds limit = std::chrono::seconds(30));
+  // Sends `signal` and waits for the end; the exit status, or -1 when killed by a signal.
+  int Stop(int signal = 15);
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  UniqueFd out_;
+  std::string pending_;
+  int status_ = -1;
+};
 
 }  // namespace vendrix::test

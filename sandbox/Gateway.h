@@ -1,0 +1,65 @@
+// The sandbox's platform gateway (/router/rest): checks each request the way the platform does
+// (application key, signature over the received parameters, method, required and valid values)
+// and answers the seven methods from the marketplace in the platform's reply shapes. Safe to
+// call from any number of connection threads.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "sandbox/Marketplace.h"
+#include "sandbox/WireNames.h"
+
+namespace vendrix::sandbox {
+
+// The parameters of a query, percent-decoded; a one-digit escape ("%A") decodes too.
+std::map<std::string, std::string> DecodeQuery(const std::string& query);
+
+// The platform's signature of received parameters: upper-case MD5 of the secret, every
+// parameter but `sign` as name and value in ascending byte order of the names, the secret.
+std::string PlatformSignature(const std::map<std::string, std::string>& params,
+                              const std::string& secret);
+
+// An XML text with &, <, > and quotes escaped.
+std::string EscapeXml(const std::string& text);
+
+struct GatewayOptions {
+  std::string base;  // "http://127.0.0.1:port/", for picture and click addresses
+  bool gbk = false;  // answer in GBK with a GBK declaration
+  WireNames names = WireNames::Platform();
+};
+
+struct GatewayReply {
+  std::string body;          // the XML document, in the reply's encoding
+  std::string method;        // the method asked for, when there was one
+  int error_code = 0;        // the platform error answered, 0 for a result
+  std::string content_type;  // "text/xml;charset=UTF-8" or "...GBK"
+};
+
+class Gateway {
+ public:
+  Gateway(const Marketplace& market, GatewayOptions options);
+
+  // Answers the query string of one request.
+  GatewayReply Handle(const std::string& query) const;
+
+  // The error reply of `code` (25 for an invalid signature...), as the platform words it.
+  GatewayReply Error(int code, const std::string& detail = "") const;
+
+ private:
+  struct Call;
+  std::string Result(const Call& call) const;
+  std::string Categories(const Call& call) const;
+  std::string Users(const Call& call) const;
+  std::string Shop(const Call& call) const;
+  std::string ShopsConvert(const Call& call) const;
+  std::string ItemsSearch(const Call& call) const;
+  std::string AffiliateItems(const Call& call) const;
+  std::string ItemsConvert(const Call& call) const;
+  GatewayReply Finish(std::string utf8_body, const std::string& method, int code) const;
+
+  const Marketplace& market_;
+  GatewayOptions options_;
+};
+
+}  // namespace vendrix::sandbox

@@ -1,0 +1,89 @@
+#include "sandbox/SandboxMain.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "sandbox/Sandbox.h"
+
+namespace vendrix::sandbox {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults SPEC]\n"
+    "                       [--log FILE] [--gbk] [--renamed]\n"
+    "  --faults SPEC  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
+
+bool ParseCount(const std::string& text, long long max, long long& value) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  value = std::stoll(text);
+  return value <= max;
+}
+
+int Usage(const std::string& problem) {
+  std::cerr << "vendrix-sandbox: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int RunSandbox(int argc, char** argv) {
+  SandboxOptions options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+    long long number = 0;
+    if (arg == "--port") {
+      if (!ParseCount(value(), 65535, number)) return Usage("--port takes 0-65535");
+      options.port = static_cast<int>(number);
+    } else if (arg == "--seed") {
+      if (!ParseCount(value(), 1LL << 62, number)) return Usage("--seed takes a number");
+      options.seed = static_cast<uint64_t>(number);
+    } else if (arg == "--latency-ms") {
+      if (!ParseCount(value(), 600000, number)) return Usage("--latency-ms takes milliseconds");
+      options.latency_ms = static_cast<int>(number);
+    } else if (arg == "--faults") {
+      std::string problem;
+      if (!FaultRates::Parse(value(), options.faults, problem)) return Usage(problem);
+    } else if (arg == "--log") {
+      options.log_path = value();
+      if (options.log_path.empty()) return Usage("--log takes a file name");
+    } else if (arg == "--gbk") {
+      options.gbk = true;
+    } else if (arg == "--renamed") {
+      options.renamed = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else {
+      return Usage("unknown option '" + arg + "'");
+    }
+  }
+
+  // Block the stop signals before any thread starts, so that only sigwait below sees them.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  try {
+    Sandbox sandbox(options);
+    sandbox.Start();
+    std::cout << sandbox.Base() << std::endl;
+    int signal = 0;
+    sigwait(&stop, &signal);
+    sandbox.Stop();
+  } catch (const std::exception& e) {
+    std::cerr << "vendrix-sandbox: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace vendrix::sandbox
