@@ -113,6 +113,8 @@ std::string Highlight(const std::string& title, const std::string& keyword) {
   return out + title.substr(pos);
 }
 
+}  // namespace
+
 // Appends elements to an XML text.
 class XmlText {
  public:
@@ -133,8 +135,6 @@ class XmlText {
  private:
   std::string text_;
 };
-
-}  // namespace
 
 std::map<std::string, std::string> DecodeQuery(const std::string& query) {
   std::map<std::string, std::string> params;
@@ -546,25 +546,29 @@ std::string Gateway::AffiliateItems(const Call& call) const {
   if (first < matches.size()) {
     xml.Open(call.E("taobaoke_items"), true);
     for (size_t i = first; i < matches.size() && i < first + static_cast<size_t>(size); ++i) {
-      const Item& item = *matches[i];
-      xml.Open(call.E("taobaoke_item"));
-      call.Field(xml, "iid", item.iid);
-      call.Field(xml, "title", Highlight(item.title, keyword));
-      call.Field(xml, "nick", market_.Sellers()[item.seller].nick);
-      call.Field(xml, "pic_url", options_.base + item.pic.substr(1));
-      call.Field(xml, "price", item.price);
-      call.Field(xml, "click_url", options_.base + "click?kind=item&iid=" + item.iid +
-                                       "&nick=" + EncodeUrlValue(affiliate));
-      call.Field(xml, "commission", item.commission);
-      call.Field(xml, "commission_rate", item.commission_rate);
-      call.Field(xml, "commission_num", item.commission_num);
-      call.Field(xml, "commission_volume", item.commission_volume);
-      xml.Close(call.E("taobaoke_item"));
+      AffiliateItem(call, xml, *matches[i], Highlight(matches[i]->title, keyword), affiliate);
     }
     xml.Close(call.E("taobaoke_items"));
   }
   xml.Leaf(call.E("total_results"), std::to_string(matches.size()));
   return xml.Text();
+}
+
+void Gateway::AffiliateItem(const Call& call, XmlText& xml, const Item& item,
+                            const std::string& title, const std::string& affiliate) const {
+  xml.Open(call.E("taobaoke_item"));
+  call.Field(xml, "iid", item.iid);
+  call.Field(xml, "title", title);
+  call.Field(xml, "nick", market_.Sellers()[item.seller].nick);
+  call.Field(xml, "pic_url", options_.base + item.pic.substr(1));
+  call.Field(xml, "price", item.price);
+  call.Field(xml, "click_url", options_.base + "click?kind=item&iid=" + item.iid + "&nick=" +
+                                   EncodeUrlValue(affiliate));
+  call.Field(xml, "commission", item.commission);
+  call.Field(xml, "commission_rate", item.commission_rate);
+  call.Field(xml, "commission_num", item.commission_num);
+  call.Field(xml, "commission_volume", item.commission_volume);
+  xml.Close(call.E("taobaoke_item"));
 }
 
 std::string Gateway::ItemsConvert(const Call& call) const {
@@ -577,19 +581,7 @@ std::string Gateway::ItemsConvert(const Call& call) const {
     const Item* item = market_.ItemByIid(iid);
     if (item == nullptr) continue;
     if (found++ == 0) xml.Open(call.E("taobaoke_items"), true);
-    xml.Open(call.E("taobaoke_item"));
-    call.Field(xml, "iid", item->iid);
-    call.Field(xml, "title", item->title);
-    call.Field(xml, "nick", market_.Sellers()[item->seller].nick);
-    call.Field(xml, "pic_url", options_.base + item->pic.substr(1));
-    call.Field(xml, "price", item->price);
-    call.Field(xml, "click_url", options_.base + "click?kind=item&iid=" + item->iid + "&nick=" +
-                                     EncodeUrlValue(affiliate));
-    call.Field(xml, "commission", item->commission);
-    call.Field(xml, "commission_rate", item->commission_rate);
-    call.Field(xml, "commission_num", item->commission_num);
-    call.Field(xml, "commission_volume", item->commission_volume);
-    xml.Close(call.E("taobaoke_item"));
+    AffiliateItem(call, xml, *item, item->title, affiliate);
   }
   if (found > 0) xml.Close(call.E("taobaoke_items"));
   xml.Leaf(call.E("total_results"), std::to_string(found));

@@ -12,6 +12,8 @@
 
 namespace vendrix::sandbox {
 
+class XmlText;
+
 // The parameters of a query, percent-decoded; a one-digit escape ("%A") decodes too.
 std::map<std::string, std::string> DecodeQuery(const std::string& query);
 
@@ -56,6 +58,9 @@ class Gateway {
   std::string ItemsSearch(const Call& call) const;
   std::string AffiliateItems(const Call& call) const;
   std::string ItemsConvert(const Call& call) const;
+  // One affiliate item of items.get or items.convert, with the fields the call asked for.
+  void AffiliateItem(const Call& call, XmlText& xml, const Item& item, const std::string& title,
+                     const std::string& affiliate) const;
   GatewayReply Finish(std::string utf8_body, const std::string& method, int code) const;
 
   const Marketplace& market_;

@@ -19,9 +19,6 @@ struct GatewayRequest {
   std::map<std::string, std::string> params;  // percent-decoded
 };
 
-// Splits a query ("a=1&b=%E4%B8%AD") into decoded pairs; "%A" (one digit) decodes too.
-std::map<std::string, std::string> DecodeQuery(const std::string& query);
-
 class FakeGateway {
  public:
   using Handler = std::function<std::string(const GatewayRequest&)>;

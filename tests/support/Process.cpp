@@ -11,6 +11,29 @@
 #include "platform/PosixIo.h"
 
 namespace vendrix::test {
+namespace {
+
+// Starts `program` with its stdout on `out` and, when `err` >= 0, its stderr on `err`.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+            const std::map<std::string, std::string>& env, int out, int err) {
+  std::vector<std::string> argv_storage{program};
+  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+  pid_t pid = ::fork();
+  if (pid < 0) throw PosixError("fork", errno);
+  if (pid == 0) {
+    ::dup2(out, STDOUT_FILENO);
+    if (err >= 0) ::dup2(err, STDERR_FILENO);
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& a : argv_storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+}  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env,
@@ -20,21 +43,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw PosixError("pipe", errno);
   }
-  std::vector<std::string> argv_storage{program};
-  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
-
-  pid_t pid = ::fork();
-  if (pid < 0) throw PosixError("fork", errno);
-  if (pid == 0) {
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::dup2(err_pipe[1], STDERR_FILENO);
-    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    for (std::string& a : argv_storage) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
+  pid_t pid = Spawn(program, args, env, out_pipe[1], err_pipe[1]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
   UniqueFd out_fd(out_pipe[0]);
@@ -75,19 +84,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
                            const std::map<std::string, std::string>& env) {
   int out_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0) throw PosixError("pipe", errno);
-  std::vector<std::string> argv_storage{program};
-  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
-  pid_ = ::fork();
-  if (pid_ < 0) throw PosixError("fork", errno);
-  if (pid_ == 0) {
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    for (std::string& a : argv_storage) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
+  pid_ = Spawn(program, args, env, out_pipe[1], -1);
   ::close(out_pipe[1]);
   out_ = UniqueFd(out_pipe[0]);
 }
