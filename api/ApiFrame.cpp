@@ -4,6 +4,7 @@
 
 #include "api/MD5.h"
 #include "platform/CodePage.h"
+#include "platform/Settings.h"
 
 namespace vendrix {
 
@@ -74,7 +75,8 @@ std::string SignedRequest::Address(const std::string& http, const std::string& s
   return http + "?" + query_ + sign_name + "=" + MD5(SigningString());
 }
 
-TApiComponent::TApiComponent(bool own_http, int read_timeout) {
+TApiComponent::TApiComponent(bool own_http, int read_timeout)
+    : gateway_(Settings::Current().Gateway) {
   if (own_http) {
     http_ = std::make_unique<TIdHTTP>();
     http_->SetReadTimeout(read_timeout);

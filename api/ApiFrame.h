@@ -89,6 +89,9 @@ class TApiComponent {
   TIdHTTP& Http();
   XmlDocument& Document() { return document_; }
   void SetClock(ApiClock clock) { clock_ = std::move(clock); }
+  // The gateway address a Name record without `http` gets; the setting by default.
+  void SetDefaultGateway(std::string gateway) { gateway_ = std::move(gateway); }
+  const std::string& DefaultGateway() const { return gateway_; }
   // Rows the last walk wrote: what the caller may read of the result table.
   size_t RowsWritten() const { return rows_written_; }
 
@@ -116,6 +119,7 @@ class TApiComponent {
   std::unique_ptr<TIdHTTP> http_;
   XmlDocument document_;
   ApiClock clock_ = LocalNow;
+  std::string gateway_;
 };
 
 // The frame of one call with its four records: Execute copies them in, checks the required

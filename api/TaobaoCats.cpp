@@ -1,7 +1,5 @@
 #include "api/TaobaoCats.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 
 TTaobaoCats::TTaobaoCats() : TApiCall(true, api_defaults::kReadTimeout) {}
@@ -20,7 +18,7 @@ void TTaobaoCats::ApplyDefaults() {
   Default(name_.v, "v");
   Default(name_.cids, "cids");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.fields, "fields");
   Default(name_.format, "format");

@@ -1,7 +1,5 @@
 #include "api/TaobaoSearch.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 
 TTaobaoSearch::TTaobaoSearch() : TApiCall(true, api_defaults::kReadTimeout) {}
@@ -25,7 +23,7 @@ void TTaobaoSearch::ApplyDefaults() {
   Default(name_.q, "q");
   Default(name_.cid, "cid");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.nicks, "nicks");
   Default(name_.fields, "fields");

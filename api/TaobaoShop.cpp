@@ -1,7 +1,5 @@
 #include "api/TaobaoShop.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 
 // A silent gateway must not hold the window for ever: the shop lookup runs on its thread.
@@ -23,7 +21,7 @@ void TTaobaoShop::ApplyDefaults() {
   Default(name_.v, "v");
   Default(name_.nick, "nick");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.fields, "fields");
   Default(name_.format, "format");

@@ -1,7 +1,5 @@
 #include "api/TaobaoUsers.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 namespace {
 
@@ -31,7 +29,7 @@ bool TTaobaoUsers::CanExecute() const {
 void TTaobaoUsers::ApplyDefaults() {
   Default(name_.v, "v");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.nicks, "nicks");
   Default(name_.fields, "fields");

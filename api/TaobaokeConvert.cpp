@@ -1,7 +1,6 @@
 #include "api/TaobaokeConvert.h"
 
 #include "api/TaobaokeItem.h"
-#include "platform/Settings.h"
 
 namespace vendrix {
 
@@ -26,7 +25,7 @@ void TTaobaokeConvert::ApplyDefaults() {
   Default(name_.iids, "iids");
   Default(name_.nick, "nick");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.fields, "fields");
   Default(name_.format, "format");

@@ -1,7 +1,5 @@
 #include "api/TaobaokeItem.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 
 TTaobaokeItem::TTaobaokeItem() : TApiCall(true, api_defaults::kReadTimeout) {}
@@ -27,7 +25,7 @@ void TTaobaokeItem::ApplyDefaults() {
   Default(name_.sort, "sort");
   Default(name_.nick, "nick");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.start_commissionNum, "start_commissionNum");
   Default(name_.end_commissionNum, "end_commissionNum");

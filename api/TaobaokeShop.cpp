@@ -1,7 +1,5 @@
 #include "api/TaobaokeShop.h"
 
-#include "platform/Settings.h"
-
 namespace vendrix {
 
 // A silent gateway must not hold the window for ever: the conversion runs on its thread.
@@ -25,7 +23,7 @@ void TTaobaokeShop::ApplyDefaults() {
   Default(name_.nick, "nick");
   Default(name_.sids, "sids");
   Default(name_.timestamp, "timestamp");
-  Default(name_.http, Settings::Current().Gateway.c_str());
+  Default(name_.http, DefaultGateway().c_str());
   Default(name_.sign, "sign");
   Default(name_.fields, "fields");
   Default(name_.format, "format");

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/CliCall.h"
+#include "cli/CliFinder.h"
 
 #include <cstdio>
 #include <iostream>
@@ -22,7 +23,12 @@ constexpr int kUsage = 2;
 constexpr const char* kUsageText =
     "usage: vendrix-cli get URL [URL...] [--timeout MS]\n"
     "       vendrix-cli config\n"
-    "       vendrix-cli call METHOD [name=value...]\n";
+    "       vendrix-cli call METHOD [name=value...]\n"
+    "       vendrix-cli categories\n"
+    "       vendrix-cli search [--category CID] [--low NAME|LEVEL] [--high NAME|LEVEL]\n"
+    "                          [--region TEXT] [--count N] [--format tsv|csv|json]\n"
+    "       vendrix-cli shop NICK\n"
+    "       vendrix-cli convert item IID | convert shop NICK\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "vendrix-cli: " << problem << "\n" << kUsageText;
@@ -99,8 +105,14 @@ int RunCli(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "get") return Get(args);
   if (command == "config") return Config(args);
-  if (command == "call") {
-    int status = RunCall(args);
+  int (*run)(const std::vector<std::string>&) = command == "call"         ? RunCall
+                                                 : command == "categories" ? RunCategories
+                                                 : command == "search"     ? RunSearch
+                                                 : command == "shop"       ? RunShop
+                                                 : command == "convert"    ? RunConvert
+                                                                           : nullptr;
+  if (run != nullptr) {
+    int status = run(args);
     if (status == kUsage) std::cerr << kUsageText;
     return status;
   }

@@ -1,0 +1,289 @@
+#include "app/ShopFinder.h"
+
+#include <algorithm>
+
+#include "api/TaobaoCats.h"
+#include "app/ShopPage.h"
+#include "platform/CodePage.h"
+
+namespace vendrix {
+namespace {
+
+// A credit level from the platform's decimal text; 0 when it is not a level of 1-20.
+int ParseLevel(const std::string& text) {
+  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  int level = std::stoi(text);
+  return level >= 1 && level <= kCreditLevels ? level : 0;
+}
+
+}  // namespace
+
+ShopFinder::ShopFinder(Settings settings) : settings_(std::move(settings)) {
+  for (TApiComponent* component : std::initializer_list<TApiComponent*>{
+           &TaobaokeItem1, &TaobaoUsers1, &TaobaoShop1, &TaobaoSearch1, &TaobaokeShop1,
+           &TaobaokeConvert1}) {
+    component->SetDefaultGateway(settings_.Gateway);
+  }
+}
+
+bool ShopFinder::StartUp() {
+  config_loaded_ =
+      XMLData1.LoadApi(settings_.VendorBase + ConfigPath, KeItemCond.app_key, KeItemCond.app_sec);
+  if (!config_loaded_) return false;
+  std::string nick;
+  XMLData1.ReadNick(nick);
+  if (!nick.empty()) DefaultNick_ = nick;
+  KeItemCond.nick = DefaultNick_;
+  InitRecords();
+  if (!LoadCats()) {
+    const std::vector<CatsInfo>& built_in = BuiltInCategories();
+    std::copy(built_in.begin(), built_in.end(), Cats_.begin());
+  }
+  return true;
+}
+
+void ShopFinder::InitRecords() {
+  // Fields preset to "err" name no element of the replies: they are asked for under that name
+  // and read back empty. Of affiliate items only the seller's nick is needed; of users only
+  // location and seller credit.
+  for (const auto& field : TaobaokeItemInfo::kFields) {
+    if (field.member != &TaobaokeItemInfo::nick) KeItemBack.*field.member = "err";
+  }
+  UsersBack.sex = UsersBack.nick = UsersBack.user_id = UsersBack.last_visit = "err";
+  KeItemCond.nick = DefaultNick_;
+  KeItemCond.page_no = "1";
+  UsersCond.app_key = KeItemCond.app_key;
+  UsersCond.app_sec = KeItemCond.app_sec;
+  XMLData1.ReadTaobaokeItem(KeItemCond, KeItemBack, KeItemName, KeItemXml);
+  XMLData1.ReadTaobaoUsers(UsersCond, UsersBack, UsersName, UsersXml);
+}
+
+bool ShopFinder::LoadCats() {
+  TaobaoCatsConditions cond;
+  cond.app_key = KeItemCond.app_key;
+  cond.app_sec = KeItemCond.app_sec;
+  TaobaoCatsInfo back;
+  TaobaoCatsName name;
+  TaobaoCatsXML xml;
+  XMLData1.ReadTaobaoCats(cond, back, name, xml);
+
+  TTaobaoCats cats;
+  cats.SetDefaultGateway(settings_.Gateway);
+  const ATaobaoCatsInfo* table = nullptr;
+  if (!cats.Execute(cond, back, name, xml, table)) return false;
+
+  const std::vector<std::string>& excluded = ExcludedCategories();
+  Cats_ = {};
+  Cats_[0] = BuiltInCategories()[0];
+  size_t next = 1;
+  for (int i = 0; i < finder_defaults::kCategoryEntriesRead && next < Cats_.size(); ++i) {
+    const TaobaoCatsInfo& entry = (*table)[static_cast<size_t>(i)];
+    if (entry.name.empty()) break;
+    if (std::find(excluded.begin(), excluded.end(), entry.name) != excluded.end()) continue;
+    Cats_[next++] = {entry.cid, entry.name};
+  }
+  return true;
+}
+
+void ShopFinder::OrderCreditRange(int& low, int& high) {
+  if (low > high) std::swap(low, high);
+}
+
+std::string ShopFinder::AreaFor(int region, const std::string& region_text) {
+  const std::vector<Region>& regions = Regions();
+  if (region >= 0 && region < kRegionGroups) return regions[static_cast<size_t>(region)].area;
+  if (!region_text.empty()) return region_text;
+  return region >= 0 && region < kRegionCount ? regions[static_cast<size_t>(region)].item : "";
+}
+
+int ShopFinder::ClampCount(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t");
+  size_t end = text.find_last_not_of(" \t");
+  if (start == std::string::npos) return 1;
+  std::string digits = text.substr(start, end - start + 1);
+  bool negative = digits[0] == '-';
+  if (negative || digits[0] == '+') digits.erase(0, 1);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return 1;
+  if (negative) return 1;
+  if (digits.size() > 4) return finder_defaults::kMaxCount;
+  return std::clamp(std::stoi(digits), 1, finder_defaults::kMaxCount);
+}
+
+SearchOutcome ShopFinder::RunSearch(const SearchChoices& choices) {
+  SearchOutcome outcome;
+  int count = std::clamp(choices.count, 1, finder_defaults::kMaxCount);
+  outcome.count = count;
+  Sellers_.assign(finder_defaults::kMaxCount, Info{});
+  if (!CollectSellers(choices, count)) return outcome;
+  outcome.count = count;
+  if (!LookUpSellers(count)) return outcome;
+  outcome.rows = FillList(count);
+  outcome.found = true;
+  return outcome;
+}
+
+bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count) {
+  if (Sellers_.size() < finder_defaults::kMaxCount) Sellers_.resize(finder_defaults::kMaxCount);
+  const int wanted = std::clamp(count, 1, finder_defaults::kMaxCount);
+  bool category_ok = choices.category >= 0 && choices.category < static_cast<int>(Cats_.size());
+  KeItemCond.cid = category_ok ? Cats_[static_cast<size_t>(choices.category)].cid : "";
+  const std::vector<CreditLevel>& levels = CreditLevels();
+  KeItemCond.start_credit = levels[static_cast<size_t>(std::clamp(choices.low_credit, 0, 19))].name;
+  KeItemCond.end_credit = levels[static_cast<size_t>(std::clamp(choices.high_credit, 0, 19))].name;
+  KeItemCond.area = AreaFor(choices.region, choices.region_text);
+
+  int found = 0;
+  for (int page = 1; found < wanted && page <= finder_defaults::kMaxPages; ++page) {
+    KeItemCond.page_no = std::to_string(page);
+    const ATaobaokeItemInfo* table = nullptr;
+    if (!TaobaokeItem1.Execute(KeItemCond, KeItemBack, KeItemName, KeItemXml, table)) break;
+    int entries = 0;
+    for (int k = 0; k < finder_defaults::kEntriesPerPage && found < wanted; ++k) {
+      const std::string& nick = (*table)[static_cast<size_t>(k)].nick;
+      if (nick.empty()) break;
+      ++entries;
+      if (IsNewSeller(found, nick)) Sellers_[static_cast<size_t>(found++)].nick = nick;
+    }
+    // A page without entries ends the paging as a failed page does: there is no more.
+    if (entries == 0) break;
+  }
+  if (found == 0) return false;
+  if (found != wanted) count = found;
+  return true;
+}
+
+bool ShopFinder::IsNewSeller(int count, const std::string& nick) const {
+  for (int i = 0; i < count; ++i) {
+    if (Sellers_[static_cast<size_t>(i)].nick == nick) return false;
+  }
+  return true;
+}
+
+bool ShopFinder::LookUpSellers(int count) {
+  count = std::min(count, static_cast<int>(Sellers_.size()));
+  const int batch = finder_defaults::kUsersPerBatch;
+  for (int first = 0; first < count; first += batch) {
+    int last = std::min(first + batch, count) - 1;
+    std::string nicks;
+    for (int i = first; i <= last; ++i) nicks += Sellers_[static_cast<size_t>(i)].nick + ",";
+    UsersCond.nicks = nicks;
+    const ATaobaoUsersInfo* table = nullptr;
+    // A later batch that fails keeps the rows of the earlier ones.
+    if (!TaobaoUsers1.Execute(UsersCond, UsersBack, UsersName, UsersXml, table)) return first > 0;
+    // Users are matched to rows by position.
+    for (int i = first, k = 0; i <= last; ++i, ++k) {
+      const TaobaoUsersInfo& user = (*table)[static_cast<size_t>(k)];
+      Info& row = Sellers_[static_cast<size_t>(i)];
+      row.location = user.city == user.state ? user.city : user.state + user.city;
+      row.level = ParseLevel(user.seller_credit.level);
+      row.credit_pic_url = row.level != 0 ? settings_.RankPics + BadgeName(row.level) : "";
+      row.looked_up = true;
+    }
+  }
+  return true;
+}
+
+std::vector<SellerRow> ShopFinder::FillList(int count) const {
+  std::vector<SellerRow> rows;
+  for (int i = 0; i < count && i < static_cast<int>(Sellers_.size()); ++i) {
+    const Info& seller = Sellers_[static_cast<size_t>(i)];
+    if (!seller.looked_up) break;
+    rows.push_back({seller.nick, seller.location, seller.level,
+                    seller.level != 0 ? seller.level - 1 : -1});
+  }
+  return rows;
+}
+
+void ShopFinder::AbortSearch() {
+  TaobaokeItem1.Http().Abort();
+  TaobaoUsers1.Http().Abort();
+}
+
+void ShopFinder::ClearAbort() {
+  TaobaokeItem1.Http().ClearAbort();
+  TaobaoUsers1.Http().ClearAbort();
+}
+
+bool ShopFinder::LoadShop(size_t row) {
+  if (row >= Sellers_.size()) return false;
+  Info& seller = Sellers_[row];
+  TaobaoShopConditions cond;
+  cond.nick = seller.nick;
+  cond.app_key = KeItemCond.app_key;
+  cond.app_sec = KeItemCond.app_sec;
+  TaobaoShopInfo back;
+  TaobaoShopName name;
+  TaobaoShopXML xml;
+  XMLData1.ReadTaobaoShop(cond, back, name, xml);
+  const TaobaoShopInfo* shop = nullptr;
+  if (!TaobaoShop1.Execute(cond, back, name, xml, shop)) return false;
+  seller.sid = shop->sid;
+  seller.title = shop->title;
+  seller.logo_url = settings_.ShopLogo + shop->pic_path;
+  seller.shop_loaded = true;
+  return true;
+}
+
+bool ShopFinder::LoadShopItems(size_t row) {
+  if (row >= Sellers_.size()) return false;
+  if (!Sellers_[row].shop_loaded && !LoadShop(row)) return false;
+  Info& seller = Sellers_[row];
+  TaobaoSearchConditions cond;
+  cond.nicks = seller.nick;
+  cond.page_size = finder_defaults::kShopPageSize;
+  cond.app_key = KeItemCond.app_key;
+  cond.app_sec = KeItemCond.app_sec;
+  TaobaoSearchInfo back;
+  TaobaoSearchName name;
+  TaobaoSearchXML xml;
+  XMLData1.ReadTaobaoSearch(cond, back, name, xml);
+  seller.items.reset();
+  return TaobaoSearch1.Execute(cond, back, name, xml, seller.items);
+}
+
+std::string ShopFinder::BuildShopPage(size_t row) const {
+  if (row >= Sellers_.size()) return EmptyPage();
+  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase);
+}
+
+bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {
+  TaobaokeConvertConditions cond;
+  cond.iids = iid;
+  cond.nick = DefaultNick_;
+  cond.app_key = KeItemCond.app_key;
+  cond.app_sec = KeItemCond.app_sec;
+  TaobaokeConvertInfo back;
+  TaobaokeConvertName name;
+  TaobaokeConvertXML xml;
+  XMLData1.ReadTaobaokeConvert(cond, back, name, xml);
+  const ATaobaokeConvertInfo* table = nullptr;
+  if (!TaobaokeConvert1.Execute(cond, back, name, xml, table)) return false;
+  // An item the platform did not convert has no address to open.
+  const std::string& address = (*table)[0].click_url;
+  if (address.empty()) return false;
+  open(address);
+  return true;
+}
+
+bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
+  if (row >= Sellers_.size()) return false;
+  TaobaokeShopConditions cond;
+  cond.nick = DefaultNick_;
+  cond.sids = Sellers_[row].sid;
+  cond.app_key = KeItemCond.app_key;
+  cond.app_sec = KeItemCond.app_sec;
+  TaobaokeShopInfo back;
+  TaobaokeShopName name;
+  TaobaokeShopXML xml;
+  XMLData1.ReadTaobaokeShop(cond, back, name, xml);
+  const ATaobaokeShopInfo* table = nullptr;
+  if (!TaobaokeShop1.Execute(cond, back, name, xml, table)) return false;
+  const std::string& address = (*table)[0].click_url;
+  if (address.empty()) return false;
+  open(address);
+  return true;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,133 @@
+// The shop finder without a window: start-up, the seller search, the shop page of a row and
+// the conversion of clicked links. The window and the command line are two faces on it.
+// Threads: everything runs on the owner's thread, except RunSearch, which a search worker may
+// run while the owner leaves the search's data alone (the records of the affiliate item search
+// and the user lookup, Sellers, and the two components they use); AbortSearch may be called
+// from any thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "api/TaobaoSearch.h"
+#include "api/TaobaoShop.h"
+#include "api/TaobaoUsers.h"
+#include "api/TaobaokeConvert.h"
+#include "api/TaobaokeItem.h"
+#include "api/TaobaokeShop.h"
+#include "app/Links.h"
+#include "app/ReferenceTables.h"
+#include "app/SellerInfo.h"
+#include "config/XMLData.h"
+#include "platform/Settings.h"
+
+namespace vendrix {
+
+// The window's category table: entry 0 "所有类目" once loaded, ending at the first empty name.
+using ACatsInfo = std::array<CatsInfo, 64>;
+
+namespace finder_defaults {
+inline constexpr const char* kDefaultNick = "quillfern01";
+inline constexpr int kMaxCount = 120;         // the most sellers a search looks for
+inline constexpr int kEntriesPerPage = 40;    // affiliate items read of each page
+inline constexpr int kUsersPerBatch = 40;     // nicks per user lookup
+inline constexpr int kMaxPages = 250;         // the paging ends here even if pages keep coming
+inline constexpr int kCategoryEntriesRead = 64;
+inline constexpr const char* kShopPageSize = "60";
+}  // namespace finder_defaults
+
+// The four choices of the search box, read on the window's thread before the worker starts.
+struct SearchChoices {
+  int category = 0;     // index into Cats; -1 when nothing is selected
+  int low_credit = 0;   // index into CreditLevels()
+  int high_credit = 19;
+  int region = 0;       // index into Regions()
+  std::string region_text;  // the chooser's text, sent for regions from index 5 on
+  int count = 40;       // 1-120
+};
+
+// One row of the seller list as FillList shows it.
+struct SellerRow {
+  std::string nick;      // GBK
+  std::string location;  // GBK
+  int level = 0;         // 1-20, or 0: no picture
+  int picture = -1;      // index into the picture lists, -1 for none
+};
+
+struct SearchOutcome {
+  bool found = false;  // false: the warning is shown
+  int count = 0;       // the count box afterwards: the number of sellers found
+  std::vector<SellerRow> rows;
+};
+
+class ShopFinder {
+ public:
+  explicit ShopFinder(Settings settings = Settings::Current());
+
+  // Start-up: the configuration document, the affiliate nick, the long-lived records and the
+  // category table (from the platform, else the built-in one). False when the configuration
+  // could not be read; the rest is then skipped and every search ends with the warning.
+  bool StartUp();
+  void InitRecords();
+  bool LoadCats();
+
+  // The credit choosers put in order: the lower index first.
+  static void OrderCreditRange(int& low, int& high);
+  // The `area` value of a region choice.
+  static std::string AreaFor(int region, const std::string& region_text);
+  // The count box's value for a typed text: a number clamped to 1-120, 1 when not a number.
+  static int ClampCount(const std::string& text);
+
+  // The whole search: CollectSellers, LookUpSellers, FillList.
+  SearchOutcome RunSearch(const SearchChoices& choices);
+  bool CollectSellers(const SearchChoices& choices, int& count);
+  bool IsNewSeller(int count, const std::string& nick) const;
+  bool LookUpSellers(int count);
+  std::vector<SellerRow> FillList(int count) const;
+  // Makes the search in progress end at once, from any thread; ClearAbort before the next.
+  void AbortSearch();
+  void ClearAbort();
+
+  // The shop page of row `row` of Sellers.
+  bool LoadShop(size_t row);
+  bool LoadShopItems(size_t row);
+  std::string BuildShopPage(size_t row) const;
+
+  // Converts an item or the shop of row `row` and hands the click address to `open`.
+  bool OpenItemLink(const std::string& iid, const LinkOpener& open);
+  bool OpenShopLink(size_t row, const LinkOpener& open);
+
+  const Settings& GetSettings() const { return settings_; }
+  const ACatsInfo& Cats() const { return Cats_; }
+  PInfo& Sellers() { return Sellers_; }
+  const std::string& DefaultNick() const { return DefaultNick_; }
+  bool ConfigLoaded() const { return config_loaded_; }
+
+  // The records, components and configuration, as the window keeps them.
+  TaobaokeItemConditions KeItemCond;
+  TaobaokeItemInfo KeItemBack;
+  TaobaokeItemName KeItemName;
+  TaobaokeItemXML KeItemXml;
+  TaobaoUsersConditions UsersCond;
+  TaobaoUsersInfo UsersBack;
+  TaobaoUsersName UsersName;
+  TaobaoUsersXML UsersXml;
+  TXMLData XMLData1;
+  TTaobaokeItem TaobaokeItem1;
+  TTaobaoUsers TaobaoUsers1;
+  TTaobaoShop TaobaoShop1;
+  TTaobaoSearch TaobaoSearch1;
+  TTaobaokeShop TaobaokeShop1;
+  TTaobaokeConvert TaobaokeConvert1;
+
+ private:
+  Settings settings_;
+  PInfo Sellers_;
+  ACatsInfo Cats_{};
+  std::string DefaultNick_ = finder_defaults::kDefaultNick;
+  bool config_loaded_ = false;
+};
+
+}  // namespace vendrix

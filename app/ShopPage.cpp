@@ -1,0 +1,123 @@
+#include "app/ShopPage.h"
+
+#include <vector>
+
+#include "platform/CodePage.h"
+
+namespace vendrix {
+namespace {
+
+// The page texts exactly as the window has always shown them, in UTF-8 here; "%s" marks where a
+// value goes.
+constexpr const char* kPageStyle =
+    "<style>.mydiv{width: 170px;height:255px; padding:5px;float:left;font-size: 13px;"
+    "font-family: \"宋体\";text-align:center;color: #999999;} .mydiv strong{font:bold 19px "
+    "\"宋体\";color:#ff6600;} .pic_url{border: 1px solid #cccccc;padding: 4px;} .mydiv img "
+    "{height:160px;width:160px;border:none;} .mydiv a{color:#3366cc;text-decoration:none;} "
+    ".mydiv a:hover{color:#ff6600;text-decoration:underline;} .title{height:48px;"
+    "padding-top:3px;line-height:16px;padding-bottom:2px;} .myshop_pic{float:left;"
+    "padding-right:10px;padding-left:10px;padding-bottom:5px;} .myshop_pic img{width: 100px;"
+    "height:100px;} .myshop_title{width:200;float:left;} .myshop a{font-weight:bold;"
+    "text-decoration:none;} .myshop a:hover{color:#ff6600;text-decoration:underline;} "
+    ".myshop{color:#3366cc;width:550px;font-family:\"宋体\";font-size:13px;line-height:20px;} "
+    ".mybut img{margin-top:35px;border:none;}</style>";
+constexpr const char* kPageBody =
+    "<body leftMargin=5  topMargin=10 scroll=auto style=\"width:100%; border-width=0;\">";
+constexpr const char* kPageEnd = "</body>";
+constexpr const char* kShopBlock =
+    "<div class=\"myshop\"><div class=\"myshop_pic\"><img src=\"%s\"></div><a "
+    "href=\"http://%s/\">%s</a><br><div class=\"myshop_title\">卖家昵称：%s<br>所 在 地：%s"
+    "<br>商品总数：%s 件<br><img src=\"%s\"></div><div class=\"mybut\"><a "
+    "href=\"http://%s/\"><img src=\"%s/taoke/shop.gif\" alt=\"进入该商铺\"></a></div></div>"
+    "<hr>";
+constexpr const char* kItemBlock =
+    "<div class=\"mydiv\"><div class=\"pic_url\"><a href=\"http://iid%s/\"><img "
+    "src=\"%s_160x160.jpg\"></a></div><div class=\"title\"><a href=\"http://iid%s/\">%s</a>"
+    "</div><strong>￥%s</strong></div>";
+
+// The shop block's item count when the item search brought nothing back at all.
+constexpr const char* kUnknownTotal = "?";
+
+// Splits a template at its "%s" marks, converted to GBK.
+std::vector<std::string> Pieces(const char* utf8) {
+  std::string gbk = Utf8ToGbk(utf8);
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  for (size_t mark; (mark = gbk.find("%s", start)) != std::string::npos; start = mark + 2) {
+    pieces.push_back(gbk.substr(start, mark - start));
+  }
+  pieces.push_back(gbk.substr(start));
+  return pieces;
+}
+
+// The template with each mark replaced by the next value, escaped.
+void Fill(std::string& page, const std::vector<std::string>& pieces,
+          std::initializer_list<std::string_view> values) {
+  auto value = values.begin();
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    page += pieces[i];
+    if (i + 1 < pieces.size()) page += EscapeHtml(*value++);
+  }
+}
+
+}  // namespace
+
+const std::string& PageStyle() {
+  static const std::string text = Utf8ToGbk(kPageStyle);
+  return text;
+}
+
+const std::string& PageBody() {
+  static const std::string text = kPageBody;
+  return text;
+}
+
+const std::string& PageEnd() {
+  static const std::string text = kPageEnd;
+  return text;
+}
+
+std::string EmptyPage() { return PageBody() + PageEnd(); }
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
+  static const std::vector<std::string> shop_block = Pieces(kShopBlock);
+  static const std::vector<std::string> item_block = Pieces(kItemBlock);
+
+  const std::vector<TaobaoSearchInfo>* items = row.items.get();
+  std::string total = kUnknownTotal;
+  if (items != nullptr && !items->empty()) {
+    total = (*items)[0].title.empty() ? "0" : (*items)[0].total;
+  }
+
+  std::string page = PageStyle() + PageBody();
+  Fill(page, shop_block,
+       {row.logo_url, row.nick, row.title, row.nick, row.location, total, row.credit_pic_url,
+        row.nick, vendor_base});
+  if (items != nullptr) {
+    for (size_t i = 0; i < items->size() && i < page_defaults::kMaxItems; ++i) {
+      const TaobaoSearchInfo& item = (*items)[i];
+      if (item.title.empty()) break;
+      Fill(page, item_block, {item.iid, item.pic_url, item.iid, item.title, item.price});
+    }
+  }
+  page += PageEnd();
+  return page;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,416 @@
+// The shop finder against a loopback fake platform whose pages each test scripts.
+#include "app/ShopFinder.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/CodePage.h"
+#include "tests/support/FakeGateway.h"
+
+namespace vendrix {
+namespace {
+
+using test::FakeGateway;
+using test::GatewayRequest;
+
+std::string Document(const std::string& root, const std::string& inner) {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?><" + root + ">" + inner + "</" + root + ">";
+}
+
+// A page of affiliate items whose sellers are `nicks`, in that order.
+std::string ItemsPage(const std::vector<std::string>& nicks) {
+  std::string items;
+  for (const std::string& nick : nicks) items += "<taobaoke_item><nick>" + nick + "</nick></taobaoke_item>";
+  return Document("taobaoke_items_get_response",
+                  (nicks.empty() ? "" : "<taobaoke_items list=\"true\">" + items + "</taobaoke_items>") +
+                      "<total_results>" + std::to_string(nicks.size()) + "</total_results>");
+}
+
+std::vector<std::string> Sellers(int first, int count) {
+  std::vector<std::string> nicks;
+  for (int i = first; i < first + count; ++i) nicks.push_back("s" + std::to_string(i));
+  return nicks;
+}
+
+std::vector<std::string> Split(const std::string& list) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t comma; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
+    parts.push_back(list.substr(start, comma - start));
+  }
+  return parts;
+}
+
+class ShopFinderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gateway_.Serve([this](const GatewayRequest& r) -> std::string {
+      if (r.path == "/taoke/api.php") return config_;
+      const std::string& method = r.params.count("method") ? r.params.at("method") : "";
+      if (method == "taobao.itemcats.get") return cats_;
+      if (method == "taobao.taobaoke.items.get") return page_(std::stoi(r.params.at("page_no")));
+      if (method == "taobao.users.get") return users_(Split(r.params.at("nicks")));
+      if (method == "taobao.shop.get") return shop_(r.params.at("nick"));
+      if (method == "taobao.items.search") {
+        return Document("items_search_response",
+                        "<item_search><items><item><iid>1</iid><title>t</title></item></items>"
+                        "</item_search><total_results>1</total_results>");
+      }
+      if (method == "taobao.taobaoke.items.convert") {
+        return Document("r", "<total_results>1</total_results><taobaoke_items><i><click_url>"
+                             "http://click/item/" + r.params.at("iids") +
+                             "</click_url></i></taobaoke_items>");
+      }
+      if (method == "taobao.taobaoke.shops.convert") {
+        return Document("r", "<taobaoke_shops><s><click_url>http://click/shop/" +
+                                 r.params.at("sids") + "</click_url></s></taobaoke_shops>");
+      }
+      return Error();
+    });
+  }
+
+  static std::string Error() {
+    return Document("error_response", "<code>41</code><msg>Invalid Arguments</msg>");
+  }
+  // Users in the order asked, each from 浙江杭州 with the level `levels` gives.
+  static std::string UsersReply(const std::vector<std::string>& nicks,
+                                const std::function<std::string(const std::string&)>& level) {
+    std::string users;
+    for (const std::string& nick : nicks) {
+      users += "<user><location><city>杭州</city><state>浙江</state></location><seller_credit>"
+               "<level>" + level(nick) + "</level></seller_credit></user>";
+    }
+    return Document("users_get_response", "<users>" + users + "</users>");
+  }
+
+  Settings TestSettings() const {
+    Settings s;
+    s.VendorBase = gateway_.Base() + "/";
+    s.Gateway = gateway_.Url();
+    s.ShopLogo = "http://logo.test/shop-logo";
+    s.RankPics = "http://pics.test/newrank/";
+    return s;
+  }
+
+  std::unique_ptr<ShopFinder> Started() {
+    auto finder = std::make_unique<ShopFinder>(TestSettings());
+    finder->StartUp();
+    return finder;
+  }
+
+  std::vector<GatewayRequest> Calls(const std::string& method) const {
+    std::vector<GatewayRequest> calls;
+    for (const GatewayRequest& r : gateway_.Requests()) {
+      if (r.params.count("method") && r.params.at("method") == method) calls.push_back(r);
+    }
+    return calls;
+  }
+  std::vector<int> PagesAsked() const {
+    std::vector<int> pages;
+    for (const auto& r : Calls("taobao.taobaoke.items.get")) pages.push_back(std::stoi(r.params.at("page_no")));
+    return pages;
+  }
+  std::vector<size_t> BatchSizes() const {
+    std::vector<size_t> sizes;
+    for (const auto& r : Calls("taobao.users.get")) sizes.push_back(Split(r.params.at("nicks")).size());
+    return sizes;
+  }
+  static std::vector<std::string> Nicks(const SearchOutcome& outcome) {
+    std::vector<std::string> nicks;
+    for (const SellerRow& row : outcome.rows) nicks.push_back(row.nick);
+    return nicks;
+  }
+  SearchOutcome Search(ShopFinder& finder, int count) {
+    SearchChoices choices;
+    choices.count = count;
+    return finder.RunSearch(choices);
+  }
+
+  FakeGateway gateway_;
+  std::string config_ = Document("config", "<api><app_key>key</app_key><app_sec>sec</app_sec>"
+                                           "<nick>淘客</nick></api>");
+  std::string cats_ = Error();
+  std::function<std::string(int)> page_ = [](int page) { return ItemsPage(Sellers((page - 1) * 40, 40)); };
+  std::function<std::string(const std::vector<std::string>&)> users_ =
+      [](const std::vector<std::string>& nicks) {
+        return UsersReply(nicks, [](const std::string&) { return "6"; });
+      };
+  std::function<std::string(const std::string&)> shop_ = [](const std::string& nick) {
+    return Document("shop_get_response", "<shop><sid>sid-" + nick +
+                                             "</sid><title>shop</title><pic_path>/l.jpg</pic_path>"
+                                             "</shop>");
+  };
+};
+
+TEST_F(ShopFinderTest, CountOneEndsAfterTheFirstPage) {
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 1);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(Nicks(outcome), std::vector<std::string>{"s0"});
+  EXPECT_EQ(PagesAsked(), std::vector<int>{1});
+  EXPECT_EQ(BatchSizes(), std::vector<size_t>{1});
+  EXPECT_EQ(Calls("taobao.users.get")[0].params.at("nicks"), "s0,") << "every nick ends with \",\"";
+  EXPECT_EQ(outcome.count, 1);
+}
+
+TEST_F(ShopFinderTest, CountReachedInsidePageTwo) {
+  page_ = [](int page) {
+    std::vector<std::string> nicks;
+    if (page == 1) {
+      for (int i = 0; i < 40; ++i) nicks.push_back("s" + std::to_string(i % 25));  // 25 sellers
+    } else if (page == 2) {
+      for (int i = 0; i < 40; ++i) {
+        nicks.push_back(i % 2 == 0 && i / 2 < 18 ? "s" + std::to_string(25 + i / 2) : "s3");
+      }
+    }
+    return ItemsPage(nicks);
+  };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 40);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(Nicks(outcome), Sellers(0, 40));
+  EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 2})) << "page 3 is never asked for";
+  EXPECT_EQ(BatchSizes(), std::vector<size_t>{40});
+  EXPECT_EQ(outcome.count, 40);
+}
+
+TEST_F(ShopFinderTest, ASellerMetAgainKeepsItsFirstPlace) {
+  page_ = [](int page) {
+    return ItemsPage(page == 1 ? std::vector<std::string>{"a", "b", "a", "c"}
+                               : std::vector<std::string>{"c", "a", "d", "b", "e"});
+  };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 5);
+  EXPECT_EQ(Nicks(outcome), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
+TEST_F(ShopFinderTest, AFailingLaterPageKeepsTheSellersFound) {
+  page_ = [](int page) {
+    if (page == 1) return ItemsPage(Sellers(0, 20));
+    if (page == 2) return ItemsPage(Sellers(15, 10));
+    return Error();
+  };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 30);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(outcome.rows.size(), 25u);
+  EXPECT_EQ(outcome.count, 25) << "the count box shows how many were found";
+  EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(ShopFinderTest, AFailingFirstPageFindsNothing) {
+  page_ = [](int) { return Error(); };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 40);
+  EXPECT_FALSE(outcome.found);
+  EXPECT_EQ(outcome.count, 40) << "the count box is left alone";
+  EXPECT_TRUE(Calls("taobao.users.get").empty());
+}
+
+TEST_F(ShopFinderTest, PagingEndsAtAPageWithoutEntriesAndIsBounded) {
+  page_ = [](int page) { return ItemsPage(page == 1 ? Sellers(0, 10) : std::vector<std::string>{}); };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 40);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(outcome.rows.size(), 10u);
+  EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 2}));
+
+  // A platform that answers every page with the same sellers.
+  page_ = [](int) { return ItemsPage(Sellers(0, 5)); };
+  outcome = Search(*finder, 40);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(outcome.rows.size(), 5u);
+  EXPECT_EQ(PagesAsked().size(), 2u + finder_defaults::kMaxPages);
+}
+
+TEST_F(ShopFinderTest, UsersAreLookedUpInBatchesOfForty) {
+  auto finder = Started();
+  ASSERT_TRUE(Search(*finder, 120).found);
+  EXPECT_EQ(BatchSizes(), (std::vector<size_t>{40, 40, 40}));
+  ASSERT_TRUE(Search(*finder, 41).found);
+  EXPECT_EQ(BatchSizes(), (std::vector<size_t>{40, 40, 40, 40, 1}));
+}
+
+TEST_F(ShopFinderTest, AFailingLaterBatchKeepsTheEarlierRows) {
+  int batch = 0;
+  users_ = [&](const std::vector<std::string>& nicks) {
+    return ++batch == 2 ? Error() : UsersReply(nicks, [](const std::string&) { return "3"; });
+  };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 80);
+  ASSERT_TRUE(outcome.found);
+  EXPECT_EQ(outcome.rows.size(), 40u);
+  EXPECT_EQ(outcome.count, 80) << "the count box keeps its value";
+
+  batch = 1;  // now the first batch of the next search fails
+  EXPECT_FALSE(Search(*finder, 10).found);
+}
+
+TEST_F(ShopFinderTest, LocationsLevelsAndBadges) {
+  users_ = [](const std::vector<std::string>& nicks) {
+    std::string users;
+    const char* levels[] = {"6", "abc", "25", "0", "20", "-1", ""};
+    for (size_t i = 0; i < nicks.size() && i < 7; ++i) {
+      bool same = i == 1;  // city and state both 上海
+      users += std::string("<user><location><city>") + (same ? "上海" : "杭州") +
+               "</city><state>" + (same ? "上海" : "浙江") + "</state></location>"
+               "<seller_credit><level>" + levels[i] + "</level></seller_credit></user>";
+    }
+    return Document("users_get_response", "<users>" + users + "</users>");  // 7 of 10 users
+  };
+  auto finder = Started();
+  SearchOutcome outcome = Search(*finder, 10);
+  ASSERT_TRUE(outcome.found);
+  ASSERT_EQ(outcome.rows.size(), 10u) << "a row without a valid level still shows, unpictured";
+  EXPECT_EQ(GbkToUtf8(outcome.rows[0].location), "浙江杭州");
+  EXPECT_EQ(GbkToUtf8(outcome.rows[1].location), "上海");
+  EXPECT_EQ(outcome.rows[0].picture, 5) << "level 6 (1diamond) is picture 5";
+  EXPECT_EQ(finder->Sellers()[0].credit_pic_url, "http://pics.test/newrank/s_blue_1.gif");
+  for (size_t i : {1u, 2u, 3u, 5u, 6u, 8u}) {
+    EXPECT_EQ(outcome.rows[i].picture, -1) << i;
+    EXPECT_EQ(outcome.rows[i].level, 0) << i;
+    EXPECT_EQ(finder->Sellers()[i].credit_pic_url, "") << i;
+  }
+  EXPECT_EQ(outcome.rows[4].picture, 19);
+  EXPECT_EQ(outcome.rows[8].location, "") << "fewer users than nicks: the rest stay empty";
+}
+
+TEST_F(ShopFinderTest, RegionAndCreditValuesSent) {
+  auto finder = Started();
+  const std::vector<Region>& regions = Regions();
+  auto area_sent = [&](int region) {
+    SearchChoices choices;
+    choices.count = 1;
+    choices.region = region;
+    choices.region_text = regions[static_cast<size_t>(region)].item;
+    finder->RunSearch(choices);
+    auto params = Calls("taobao.taobaoke.items.get").back().params;
+    return params.count("area") ? params.at("area") : std::string("<none>");
+  };
+  EXPECT_EQ(area_sent(0), "<none>");
+  EXPECT_EQ(area_sent(1), "江苏,浙江,上海");
+  EXPECT_EQ(area_sent(4), "美国,英国,法国,瑞士,澳洲,新西兰,加拿大,奥地利,韩国,日本,德国,意大利,"
+                          "西班牙,俄罗斯,泰国,印度,荷兰,新加坡,其它国家");
+  EXPECT_EQ(area_sent(8), "杭州");
+
+  SearchChoices swapped;
+  swapped.count = 1;
+  swapped.low_credit = 14;  // 5crown
+  swapped.high_credit = 6;  // 2diamond
+  ShopFinder::OrderCreditRange(swapped.low_credit, swapped.high_credit);
+  finder->RunSearch(swapped);
+  auto params = Calls("taobao.taobaoke.items.get").back().params;
+  EXPECT_EQ(params.at("start_credit"), "2diamond");
+  EXPECT_EQ(params.at("end_credit"), "5crown");
+  EXPECT_EQ(params.at("nick"), "淘客");
+  EXPECT_EQ(params.at("cid"), "0");
+  EXPECT_EQ(params.count("page_size"), 0u) << "the platform's page size applies";
+  EXPECT_EQ(params.at("fields"), "err,err,nick,err,err,err,err,err,err,err");
+  EXPECT_EQ(Calls("taobao.users.get").back().params.at("fields"),
+            "err,err,location.city,location.state,err,created,err,buyer_credit,seller_credit");
+}
+
+TEST_F(ShopFinderTest, CountTextIsClampedAndNonNumbersCountAsOne) {
+  EXPECT_EQ(ShopFinder::ClampCount("40"), 40);
+  EXPECT_EQ(ShopFinder::ClampCount("0"), 1);
+  EXPECT_EQ(ShopFinder::ClampCount("-5"), 1);
+  EXPECT_EQ(ShopFinder::ClampCount("121"), 120);
+  EXPECT_EQ(ShopFinder::ClampCount("99999999999"), 120);
+  EXPECT_EQ(ShopFinder::ClampCount("abc"), 1);
+  EXPECT_EQ(ShopFinder::ClampCount(" 7 "), 7);
+}
+
+TEST_F(ShopFinderTest, UnreachableConfigurationSkipsStartUpAndEverySearchFails) {
+  Settings settings = TestSettings();
+  settings.VendorBase = "http://127.0.0.1:1/";
+  ShopFinder finder(settings);
+  EXPECT_FALSE(finder.StartUp());
+  EXPECT_EQ(finder.Cats()[0].name, "") << "no categories at all";
+  EXPECT_EQ(finder.DefaultNick(), "quillfern01");
+  EXPECT_EQ(finder.KeItemCond.nick, "") << "the nick is not copied";
+  EXPECT_FALSE(Search(finder, 40).found);
+  EXPECT_EQ(gateway_.RequestCount(), 0u) << "the search is refused before any traffic";
+}
+
+TEST_F(ShopFinderTest, ConfigurationWithoutCredentialsFallsBackToTheBuiltInCategories) {
+  config_ = Document("config", "<api/>");
+  auto finder = Started();
+  EXPECT_TRUE(finder->ConfigLoaded());
+  EXPECT_EQ(finder->DefaultNick(), "quillfern01") << "an empty nick keeps the default";
+  EXPECT_EQ(GbkToUtf8(finder->Cats()[14].name), "MP3/MP4/iPod/录音笔");
+  EXPECT_EQ(finder->Cats()[54].cid, "50014811");
+  EXPECT_EQ(finder->Cats()[55].name, "");
+  EXPECT_FALSE(Search(*finder, 40).found);
+  EXPECT_TRUE(Calls("taobao.itemcats.get").empty()) << "refused for lack of credentials";
+  EXPECT_TRUE(Calls("taobao.taobaoke.items.get").empty());
+}
+
+TEST_F(ShopFinderTest, CategoryReplyLosesExcludedNamesAndStopsAtSixtyFour) {
+  std::string list = "<item_cat><cid>1</cid><name>腾讯QQ专区</name></item_cat>"
+                     "<item_cat><cid>2</cid><name>女装</name></item_cat>"
+                     "<item_cat><cid>3</cid><name>网络游戏点卡</name></item_cat>"
+                     "<item_cat><cid>4</cid><name>男装</name></item_cat>";
+  cats_ = Document("itemcats_get_response", "<item_cats>" + list + "</item_cats>");
+  auto finder = Started();
+  EXPECT_EQ(GbkToUtf8(finder->Cats()[0].name), "所有类目");
+  EXPECT_EQ(finder->Cats()[0].cid, "0");
+  EXPECT_EQ(GbkToUtf8(finder->Cats()[1].name), "女装");
+  EXPECT_EQ(GbkToUtf8(finder->Cats()[2].name), "男装");
+  EXPECT_EQ(finder->Cats()[3].name, "");
+
+  list.clear();
+  for (int i = 0; i < 70; ++i) {
+    list += "<item_cat><cid>" + std::to_string(100 + i) + "</cid><name>c" + std::to_string(i) +
+            "</name></item_cat>";
+  }
+  cats_ = Document("itemcats_get_response", "<item_cats>" + list + "</item_cats>");
+  finder = Started();
+  EXPECT_EQ(finder->Cats()[63].name, "c62") << "63 categories after the first entry";
+}
+
+TEST_F(ShopFinderTest, ShopPageLoadsTheShopOnceAndTheItemsEveryTime) {
+  int shop_calls = 0;
+  shop_ = [&](const std::string& nick) {
+    if (++shop_calls == 1) return Error();  // the first lookup fails: tried again next time
+    return Document("shop_get_response", "<shop><sid>sid-" + nick +
+                                             "</sid><title>t</title><pic_path>/a/b.jpg</pic_path></shop>");
+  };
+  auto finder = Started();
+  ASSERT_TRUE(Search(*finder, 3).found);
+  EXPECT_FALSE(finder->LoadShopItems(0));
+  EXPECT_TRUE(Calls("taobao.items.search").empty());
+  EXPECT_TRUE(finder->LoadShopItems(0));
+  EXPECT_TRUE(finder->LoadShopItems(0));
+  EXPECT_EQ(shop_calls, 2);
+  ASSERT_EQ(Calls("taobao.items.search").size(), 2u);
+  EXPECT_EQ(Calls("taobao.items.search")[0].params.at("page_size"), "60");
+  EXPECT_EQ(Calls("taobao.items.search")[0].params.at("nicks"), "s0");
+  const Info& row = finder->Sellers()[0];
+  EXPECT_EQ(row.sid, "sid-s0");
+  EXPECT_EQ(row.logo_url, "http://logo.test/shop-logo/a/b.jpg");
+  EXPECT_NE(finder->BuildShopPage(0).find("http://pics.test/newrank/s_blue_1.gif"),
+            std::string::npos);
+}
+
+TEST_F(ShopFinderTest, LinksConvertExactlyTheItemOrTheSelectedRowsShop) {
+  auto finder = Started();
+  ASSERT_TRUE(Search(*finder, 3).found);
+  std::vector<std::string> opened;
+  auto open = [&](const std::string& address) { opened.push_back(address); };
+
+  EXPECT_TRUE(finder->OpenItemLink("5000000123", open));
+  auto convert = Calls("taobao.taobaoke.items.convert").back().params;
+  EXPECT_EQ(convert.at("iids"), "5000000123");
+  EXPECT_EQ(convert.at("nick"), "淘客");
+
+  EXPECT_FALSE(finder->OpenShopLink(1, open)) << "no shop lookup yet: no shop id to convert";
+  EXPECT_TRUE(Calls("taobao.taobaoke.shops.convert").empty());
+  ASSERT_TRUE(finder->LoadShop(1));
+  EXPECT_TRUE(finder->OpenShopLink(1, open));
+  EXPECT_EQ(Calls("taobao.taobaoke.shops.convert").back().params.at("sids"), "sid-s1");
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/item/5000000123",
+                                              "http://click/shop/sid-s1"}));
+  EXPECT_FALSE(finder->OpenShopLink(500, open)) << "no such row";
+}
+
+}  // namespace
+}  // namespace vendrix
