@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/Markup.h"
 
 namespace vendrix {
 namespace {
@@ -79,21 +80,7 @@ const std::string& PageEnd() {
 
 std::string EmptyPage() { return PageBody() + PageEnd(); }
 
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string EscapeHtml(std::string_view text) { return EscapeMarkup(text); }
 
 std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
   static const std::vector<std::string> shop_block = Pieces(kShopBlock);

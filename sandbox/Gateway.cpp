@@ -7,6 +7,7 @@
 
 #include "api/MD5.h"
 #include "platform/CodePage.h"
+#include "platform/Markup.h"
 #include "sandbox/ConfigDocument.h"
 
 namespace vendrix::sandbox {
@@ -165,20 +166,7 @@ std::string PlatformSignature(const std::map<std::string, std::string>& params,
   return MD5(text);
 }
 
-std::string EscapeXml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string EscapeXml(const std::string& text) { return EscapeMarkup(text); }
 
 // One checked request: its method, parameters and requested fields, in the wire's names.
 struct Gateway::Call {
