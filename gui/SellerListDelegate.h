@@ -1,0 +1,24 @@
+// Draws the rows of the seller list (ListView1): the credit picture centred in its column, the
+// texts centred, and the row under the mouse pointer in RGB(239, 29, 29). Window thread only.
+#pragma once
+
+#include <QStyledItemDelegate>
+
+namespace vendrix {
+
+class TSellerListDelegate : public QStyledItemDelegate {
+ public:
+  explicit TSellerListDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+  void SetHotRow(int row) { hot_row_ = row; }
+  int HotRow() const { return hot_row_; }
+  static QColor HotColor() { return QColor(239, 29, 29); }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+
+ private:
+  int hot_row_ = -1;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,442 @@
+#include "gui/Unit1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QWebEngineView>
+
+#include "app/ShopPage.h"
+#include "gui/CountSpinBox.h"
+#include "gui/CreditPictures.h"
+#include "gui/MyThread.h"
+#include "gui/SellerListDelegate.h"
+#include "gui/WebPage.h"
+#include "platform/CodePage.h"
+
+namespace vendrix {
+
+std::atomic<bool> TForm1::Searching{false};
+
+namespace {
+
+// The system's active-caption colour of the classic desktop, which the window's blue texts use.
+const QColor kActiveCaption(10, 36, 106);
+const QColor kLinkHover(255, 85, 0);
+const char* const kSearchingCaption = "正在搜索卖家,请稍等......";
+const char* const kNothingFound = "没有找到相关卖家";
+
+QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
+std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
+
+void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(role, color);
+  widget->setPalette(palette);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* text, QRect geometry) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setGeometry(geometry);
+  return label;
+}
+
+// "www.vendrix.net" for "http://www.vendrix.net/".
+QString VendorAddressText(const std::string& base) {
+  QString text = QString::fromStdString(base);
+  if (text.startsWith("http://")) text.remove(0, 7);
+  if (text.endsWith('/')) text.chop(1);
+  return text;
+}
+
+// Hands every event of the application to the window before its receiver sees it.
+class TApplicationEvents : public QObject {
+ public:
+  explicit TApplicationEvents(TForm1* form) : QObject(form), form_(form) {
+    qApp->installEventFilter(this);
+  }
+  ~TApplicationEvents() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    return form_->ApplicationEvents1Message(watched, event);
+  }
+
+ private:
+  TForm1* form_;
+};
+
+}  // namespace
+
+TForm1::TForm1(Settings settings, QWidget* parent)
+    : QWidget(parent),
+      finder_(std::move(settings)),
+      open_link_([](const std::string& address) { OpenInWebBrowser(address); }) {
+  BuildLayout();
+  // Start-up: the window appears only once the configuration and the categories are in.
+  finder_.StartUp();
+  ApplicationEvents1 = new TApplicationEvents(this);
+}
+
+TForm1::~TForm1() {
+  delete ApplicationEvents1;
+  closing_ = true;
+  StopSearch();
+  if (worker_) worker_->wait();
+}
+
+void TForm1::BuildLayout() {
+  QFont font("MS Sans Serif");
+  font.setPixelSize(11);
+  setFont(font);
+  resize(window_defaults::kClientWidth, window_defaults::kClientHeight);
+  // The border does not shrink the window below its design; maximising stretches it.
+  setMinimumSize(window_defaults::kClientWidth, window_defaults::kClientHeight);
+  setWindowTitle("");
+
+  GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), this);
+  GroupBox1->setGeometry(6, 3, 351, 93);
+  Label1 = MakeLabel(GroupBox1, "所属类目：", {8, 22, 60, 13});
+  Label3 = MakeLabel(GroupBox1, "信用等级：", {8, 45, 60, 13});
+  Label4 = MakeLabel(GroupBox1, "所在地区：", {8, 69, 60, 13});
+  Label5 = MakeLabel(GroupBox1, "显示数量：", {151, 70, 60, 13});
+  Label2 = new QLabel(VendorAddressText(finder_.GetSettings().VendorBase), GroupBox1);
+  Label2->setGeometry(270, 70, 74, 13);
+  QFont label2_font = font;
+  label2_font.setPixelSize(12);
+  Label2->setFont(label2_font);
+  SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
+  Label2->setMouseTracking(true);
+  Label2->installEventFilter(this);
+
+  ComboBox1 = new QComboBox(GroupBox1);
+  ComboBox1->setGeometry(69, 18, 223, 21);
+  ComboBox1->setMaxVisibleItems(40);
+
+  ImageList1 = DrawCreditPictures(QSize(120, 16));
+  ImageList2 = DrawCreditPictures(QSize(88, 22));
+  ComboBoxEx1 = new QComboBox(GroupBox1);
+  ComboBoxEx1->setGeometry(69, 41, 111, 22);
+  ComboBoxEx2 = new QComboBox(GroupBox1);
+  ComboBoxEx2->setGeometry(181, 41, 111, 22);
+  for (QComboBox* credit : {ComboBoxEx1, ComboBoxEx2}) {
+    credit->setIconSize(QSize(120, 16));
+    credit->setMaxVisibleItems(20);
+    for (const QPixmap& picture : ImageList1) credit->addItem(QIcon(picture), "");
+  }
+
+  ComboBox3 = new QComboBox(GroupBox1);
+  ComboBox3->setGeometry(69, 65, 76, 21);
+  ComboBox3->setMaxVisibleItems(32);
+  for (const Region& region : Regions()) ComboBox3->addItem(FromGbk(region.item));
+  ComboBox3->setCurrentIndex(0);
+
+  Button1 = new QPushButton(QString::fromUtf8("确定"), GroupBox1);
+  Button1->setGeometry(295, 17, 50, 46);
+  QFont button_font(QString::fromUtf8("宋体"));
+  button_font.setPixelSize(12);
+  Button1->setFont(button_font);
+  SetTextColor(Button1, QPalette::ButtonText, kActiveCaption);
+  Button1->setDefault(true);
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+
+  SpinEdit1 = new TCountSpinBox(GroupBox1);
+  SpinEdit1->setGeometry(212, 66, 53, 22);
+  SpinEdit1->setValue(40);
+
+  ListView1 = new QTableWidget(0, 4, this);
+  ListView1->setGeometry(6, 101, 351, 566);
+  ListView1->setShowGrid(true);
+  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView1->verticalHeader()->hide();
+  ListView1->verticalHeader()->setDefaultSectionSize(24);
+  ListView1->setIconSize(QSize(88, 22));
+  SetTextColor(ListView1, QPalette::Text, kActiveCaption);
+  delegate_ = new TSellerListDelegate(ListView1);
+  ListView1->setItemDelegate(delegate_);
+  ListView1->viewport()->setMouseTracking(true);
+  ListView1->viewport()->installEventFilter(this);
+
+  GroupBox2 = new QGroupBox(this);
+  GroupBox2->setGeometry(361, 3, 587, 665);
+  WebBrowser1 = new QWebEngineView(GroupBox2);
+  WebBrowser1->setPage(new TWebPage(
+      [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); }, WebBrowser1));
+  WebBrowser1->setGeometry(3, 7, 581, 655);
+  WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
+  connect(WebBrowser1, &QWebEngineView::loadFinished, this, &TForm1::PageLoaded);
+
+  setTabOrder(ComboBox1, ComboBoxEx1);
+  setTabOrder(ComboBoxEx1, ComboBoxEx2);
+  setTabOrder(ComboBoxEx2, ComboBox3);
+  setTabOrder(ComboBox3, Button1);
+  setTabOrder(Button1, SpinEdit1);
+  setTabOrder(SpinEdit1, ListView1);
+  setTabOrder(ListView1, WebBrowser1);
+}
+
+void TForm1::FormCreate() {
+  // Centred on the screen by the window's outer size, a little above the middle.
+  QRect screen_rect = screen()->geometry();
+  QRect frame = frameGeometry();
+  move((screen_rect.width() - frame.width()) / 2, (screen_rect.height() - frame.height()) / 2 - 10);
+  FillCombos();
+  MakeColumns();
+  WebBrowser1->setUrl(QUrl("about:blank"));
+  StartSearch();
+}
+
+void TForm1::FillCombos() {
+  ComboBox1->clear();
+  const ACatsInfo& cats = finder_.Cats();
+  for (size_t i = 0; i < cats.size() && i < 60 && !cats[i].name.empty(); ++i) {
+    ComboBox1->addItem(FromGbk(cats[i].name));
+  }
+  ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+  ComboBoxEx1->setCurrentIndex(0);
+  ComboBoxEx2->setCurrentIndex(kCreditLevels - 1);
+}
+
+void TForm1::MakeColumns() {
+  const std::vector<ListColumn>& columns = ListColumns();
+  ListView1->setColumnCount(static_cast<int>(columns.size()));
+  for (size_t i = 0; i < columns.size(); ++i) {
+    auto* header = new QTableWidgetItem(FromGbk(columns[i].caption));
+    header->setTextAlignment(Qt::AlignCenter);
+    ListView1->setHorizontalHeaderItem(static_cast<int>(i), header);
+    ListView1->setColumnWidth(static_cast<int>(i), columns[i].width);
+  }
+  ListView1->setColumnHidden(0, true);  // the item caption, always empty
+}
+
+void TForm1::Button1Click() { StartSearch(); }
+
+void TForm1::StartSearch() {
+  if (Searching.load()) return;
+  SetCaption(QString::fromUtf8(kSearchingCaption));
+  int low = ComboBoxEx1->currentIndex();
+  int high = ComboBoxEx2->currentIndex();
+  ShopFinder::OrderCreditRange(low, high);
+  ComboBoxEx1->setCurrentIndex(low);
+  ComboBoxEx2->setCurrentIndex(high);
+  ListView1->setRowCount(0);
+  delegate_->SetHotRow(-1);
+  ShowHtml(EmptyPage());
+
+  SearchChoices choices;
+  choices.category = ComboBox1->currentIndex();
+  choices.low_credit = low;
+  choices.high_credit = high;
+  choices.region = ComboBox3->currentIndex();
+  choices.region_text = ToGbk(ComboBox3->currentText());
+  choices.count = SpinEdit1->Commit();
+  finder_.ClearAbort();
+  worker_ = new TMyThread(this, choices);
+  worker_->start();
+  EnableControls(false);
+}
+
+void TForm1::EnableControls(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           ComboBox1, ComboBox3, ComboBoxEx1, ComboBoxEx2, SpinEdit1, Button1, ListView1,
+           WebBrowser1}) {
+    control->setEnabled(enabled);
+  }
+}
+
+void TForm1::FillList(const SearchOutcome& outcome) {
+  if (closing_) return;
+  SpinEdit1->setValue(outcome.count);
+  ListView1->setRowCount(0);
+  for (const SellerRow& seller : outcome.rows) {
+    int row = ListView1->rowCount();
+    ListView1->insertRow(row);
+    ListView1->setItem(row, 0, new QTableWidgetItem(""));
+    auto* credit = new QTableWidgetItem("");
+    if (seller.picture >= 0 && seller.picture < ImageList2.size()) {
+      credit->setData(Qt::DecorationRole, ImageList2[seller.picture]);
+    }
+    ListView1->setItem(row, 1, credit);
+    ListView1->setItem(row, 2, new QTableWidgetItem(FromGbk(seller.nick)));
+    ListView1->setItem(row, 3, new QTableWidgetItem(FromGbk(seller.location)));
+  }
+}
+
+bool TForm1::event(QEvent* event) {
+  if (event->type() == WM_SEARCHDONE) {
+    SearchDone();
+    return true;
+  }
+  if (event->type() == WM_SEARCHFAILED) {
+    SearchFailed();
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void TForm1::SearchDone() {
+  if (closing_) return;
+  EnableControls(true);
+  if (ListView1->rowCount() > 0) {
+    ListView1->selectRow(0);
+    finder_.LoadShopItems(0);
+    ShowHtml(finder_.BuildShopPage(0));
+  }
+  SetCaption(window_defaults::kProductName);
+  emit SearchEnded(true);
+}
+
+void TForm1::SearchFailed() {
+  if (closing_) return;
+  EnableControls(true);
+  SetCaption(window_defaults::kProductName);
+  emit SearchEnded(false);
+  QMessageBox::warning(this, window_defaults::kProductName, QString::fromUtf8(kNothingFound));
+}
+
+void TForm1::ListView1Click(const QPoint& position) {
+  QTableWidgetItem* item = ListView1->itemAt(position);
+  if (item == nullptr) return;  // empty space below the rows
+  size_t row = static_cast<size_t>(item->row());
+  finder_.LoadShopItems(row);
+  ShowHtml(finder_.BuildShopPage(row));
+}
+
+void TForm1::ShowHtml(const std::string& gbk) {
+  WebBrowser1->setContent(QByteArray::fromStdString(gbk + "\n"), "text/html;charset=GBK",
+                          QUrl("about:blank"));
+}
+
+bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
+  LinkDecision decision = DecideLink(ToGbk(url.toString()));
+  if (decision.kind == LinkDecision::kPass) return false;
+  // The browser gets its answer at once; the conversion, a call to the platform, follows.
+  QMetaObject::invokeMethod(
+      this,
+      [this, decision] {
+        if (decision.kind == LinkDecision::kItem) {
+          OpenItemLink(decision.iid);
+        } else {
+          OpenShopLink();
+        }
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+void TForm1::OpenItemLink(const std::string& iid) { finder_.OpenItemLink(iid, open_link_); }
+
+void TForm1::OpenShopLink() {
+  QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+  if (selected.isEmpty()) return;
+  finder_.OpenShopLink(static_cast<size_t>(selected.first().row()), open_link_);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+void TForm1::FormResize() {
+  ListView1->resize(ListView1->width(), height() - 108);
+  GroupBox2->resize(width() - 367, height() - 9);
+  WebBrowser1->resize(GroupBox2->width() - 6, GroupBox2->height() - 10);
+}
+
+void TForm1::Label2Click() { open_link_(finder_.GetSettings().VendorBase); }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  QEvent::Type type = event->type();
+  if (watched == Label2) {
+    if (type == QEvent::Enter || type == QEvent::MouseMove) {
+      Label2->setCursor(Qt::PointingHandCursor);
+      SetTextColor(Label2, QPalette::WindowText, kLinkHover);
+    } else if (type == QEvent::Leave) {
+      SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
+    } else if (type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      Label2Click();
+    }
+  } else if (watched == ListView1->viewport()) {
+    if (type == QEvent::MouseMove) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      int hot = ListView1->rowAt(mouse->position().toPoint().y());
+      ListView1->viewport()->setCursor(hot >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+      if (hot != delegate_->HotRow()) {
+        delegate_->SetHotRow(hot);
+        ListView1->viewport()->update();
+      }
+    } else if (type == QEvent::Leave) {
+      delegate_->SetHotRow(-1);
+      ListView1->viewport()->update();
+    } else if (type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      ListView1Click(static_cast<QMouseEvent*>(event)->position().toPoint());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      // Enter in the search box presses Button1, with the count brought into range first.
+      auto* key = static_cast<QKeyEvent*>(event);
+      auto* widget = qobject_cast<QWidget*>(target);
+      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
+          GroupBox1->isAncestorOf(widget) && Button1->isEnabled()) {
+        SpinEdit1->Commit();
+        Button1Click();
+        return true;
+      }
+      return AimedAtPage(target);
+    }
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+      return AimedAtPage(target);
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+      return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && AimedAtPage(target);
+    default:
+      return false;
+  }
+}
+
+bool TForm1::AimedAtPage(QObject* target) const {
+  auto* widget = qobject_cast<QWidget*>(target);
+  return widget != nullptr && (widget == WebBrowser1 || WebBrowser1->isAncestorOf(widget));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  closing_ = true;
+  WebBrowser1->setUrl(QUrl("about:blank"));
+  StopSearch();
+  QWidget::closeEvent(event);
+}
+
+void TForm1::StopSearch() {
+  if (!worker_) return;
+  finder_.AbortSearch();
+  worker_->wait(window_defaults::kCloseWaitMs);
+}
+
+void TForm1::SetCaption(const QString& caption) {
+  setWindowTitle(caption);
+  // The application's title (its taskbar entry) follows the window's caption.
+  QGuiApplication::setApplicationDisplayName(caption);
+}
+
+QString TForm1::ApplicationTitle() const { return QGuiApplication::applicationDisplayName(); }
+
+}  // namespace vendrix

@@ -1,0 +1,118 @@
+// TForm1, the main window: the search box, the seller list and the shop page in the embedded
+// browser, over the shop finder. Construction runs the start-up; FormCreate starts the first
+// search. Everything here runs on the window's thread; the search runs on a TMyThread.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+
+#include "app/ShopFinder.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QWebEngineView;
+
+namespace vendrix {
+
+class TCountSpinBox;
+class TMyThread;
+class TSellerListDelegate;
+
+namespace window_defaults {
+inline constexpr int kClientWidth = 954;
+inline constexpr int kClientHeight = 674;
+inline constexpr const char* kProductName = "Vendrix";
+inline constexpr int kCloseWaitMs = 1000;  // a search is stopped and waited for this long
+}  // namespace window_defaults
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs the start-up: configuration, records, categories.
+  explicit TForm1(Settings settings = Settings::Current(), QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Centres the window, fills the choosers and the columns, opens the empty page and starts
+  // the first search. Called once, before the window is first shown.
+  void FormCreate();
+
+  // 1 from the start of a search worker until its last step.
+  static std::atomic<bool> Searching;
+
+  ShopFinder& Finder() { return finder_; }
+  // Replaces how converted click addresses are opened (the user's web browser by default).
+  void SetLinkOpener(LinkOpener open) { open_link_ = std::move(open); }
+  QString ApplicationTitle() const;
+
+  // The handlers and steps of the window, in the names the design gives them.
+  void Button1Click();
+  void StartSearch();
+  void EnableControls(bool enabled);
+  void FillCombos();
+  void MakeColumns();
+  void FillList(const SearchOutcome& outcome);
+  void SearchDone();
+  void SearchFailed();
+  void ListView1Click(const QPoint& position);
+  void ShowHtml(const std::string& gbk);
+  // True to cancel the navigation.
+  bool WebBrowser1BeforeNavigate2(const QUrl& url);
+  void OpenItemLink(const std::string& iid);
+  void OpenShopLink();
+  void FormResize();
+  void Label2Click();
+  // Sees every event of the application before its receiver; true drops it. Keys and
+  // right-clicks never reach the page; Enter in the search box presses Button1.
+  bool ApplicationEvents1Message(QObject* target, QEvent* event);
+
+  // The window's parts, named as in its layout.
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QComboBox* ComboBoxEx1 = nullptr;
+  QComboBox* ComboBoxEx2 = nullptr;
+  QComboBox* ComboBox3 = nullptr;
+  QPushButton* Button1 = nullptr;
+  TCountSpinBox* SpinEdit1 = nullptr;
+  QTableWidget* ListView1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QWebEngineView* WebBrowser1 = nullptr;
+  QList<QPixmap> ImageList1;
+  QList<QPixmap> ImageList2;
+  QObject* ApplicationEvents1 = nullptr;
+
+ signals:
+  // A search ended (found or not) and its handler has run.
+  void SearchEnded(bool found);
+  // A page was loaded into the embedded browser.
+  void PageLoaded(bool ok);
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void SetCaption(const QString& caption);
+  bool AimedAtPage(QObject* target) const;
+  void StopSearch();
+
+  ShopFinder finder_;
+  LinkOpener open_link_;
+  TSellerListDelegate* delegate_ = nullptr;
+  QPointer<TMyThread> worker_;
+  bool closing_ = false;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,38 @@
+#include "gui/WebPage.h"
+
+namespace vendrix {
+namespace {
+
+// Stands in for a new window just long enough to see where it was going.
+class TPopupCatcher : public QWebEnginePage {
+ public:
+  TPopupCatcher(TWebPage::BeforeNavigate before_navigate, QObject* parent)
+      : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {}
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+    before_navigate_(url);
+    deleteLater();
+    return false;
+  }
+
+ private:
+  TWebPage::BeforeNavigate before_navigate_;
+};
+
+}  // namespace
+
+TWebPage::TWebPage(BeforeNavigate before_navigate, QObject* parent)
+    : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {}
+
+bool TWebPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) {
+  // Our own pages arrive as data: loads; frames inside a page are not the user's clicks.
+  if (url.scheme() == "data" || !main_frame) return true;
+  return !before_navigate_(url);
+}
+
+QWebEnginePage* TWebPage::createWindow(WebWindowType) {
+  return new TPopupCatcher(before_navigate_, this);
+}
+
+}  // namespace vendrix

@@ -1,0 +1,371 @@
+// The window with the real Qt WebEngine view, offscreen, against an in-process sandbox.
+#include "gui/Unit1.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <fstream>
+
+#include "gui/CountSpinBox.h"
+#include "sandbox/Sandbox.h"
+
+namespace vendrix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records the events a widget receives after the application's filters have had their say.
+class EventRecorder : public QObject {
+ public:
+  explicit EventRecorder(QObject* target) { target->installEventFilter(this); }
+  int Count(QEvent::Type type) const { return static_cast<int>(std::count(seen_.begin(), seen_.end(), type)); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    seen_.push_back(event->type());
+    return false;
+  }
+
+ private:
+  std::vector<QEvent::Type> seen_;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recorder_path_ = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".txt";
+    std::remove(recorder_path_.c_str());
+    std::string script = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".sh";
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << recorder_path_ << "'\n";
+    chmod(script.c_str(), 0755);
+    qputenv("BROWSER", QByteArray::fromStdString(script));
+  }
+  void TearDown() override {
+    form_.reset();
+    sandbox_.reset();
+  }
+
+  void StartSandbox(sandbox::SandboxOptions options = {.seed = 7}) {
+    options.log_path = ::testing::TempDir() + "/sandbox-" + std::to_string(getpid()) + ".log";
+    std::remove(options.log_path.c_str());
+    log_path_ = options.log_path;
+    sandbox_ = std::make_unique<sandbox::Sandbox>(options);
+    sandbox_->Start();
+  }
+  Settings SandboxSettings() const {
+    Settings s;
+    s.VendorBase = sandbox_->Base();
+    s.Gateway = sandbox_->Base() + "router/rest";
+    s.ShopLogo = sandbox_->Base() + "shop-logo";
+    s.RankPics = sandbox_->Base() + "newrank/";
+    return s;
+  }
+  // The window after FormCreate, shown, with its first search ended.
+  void OpenWindow(bool wait = true) {
+    form_ = std::make_unique<TForm1>(SandboxSettings());
+    QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+    form_->FormCreate();
+    form_->show();
+    if (wait) {
+      ASSERT_TRUE(ended.wait(20000)) << "the first search did not end";
+    }
+  }
+  bool WaitForSearch(int ms = 20000) {
+    QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+    return ended.wait(ms);
+  }
+  QString PageHtml() {
+    QString html;
+    bool done = false;
+    form_->WebBrowser1->page()->toHtml([&](const QString& text) {
+      html = text;
+      done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << "no page text";
+    return html;
+  }
+  bool WaitForPageContaining(const QString& text, int ms = 10000) {
+    return QTest::qWaitFor([&] { return PageHtml().contains(text); }, ms);
+  }
+  QVariant RunJs(const QString& code) {
+    QVariant result;
+    bool done = false;
+    form_->WebBrowser1->page()->runJavaScript(code, [&](const QVariant& value) {
+      result = value;
+      done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << "no answer from the page";
+    return result;
+  }
+  std::vector<std::string> Recorded() const {
+    std::vector<std::string> lines;
+    std::ifstream file(recorder_path_);
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+  }
+  // Lines of the sandbox's log that hold every one of `needles`.
+  int LogLines(std::initializer_list<std::string> needles) const {
+    std::ifstream file(log_path_);
+    int count = 0;
+    for (std::string line; std::getline(file, line);) {
+      bool all = true;
+      for (const std::string& needle : needles) all = all && line.find(needle) != std::string::npos;
+      count += all;
+    }
+    return count;
+  }
+  QPoint RowCenter(int row) const {
+    QTableWidget* list = form_->ListView1;
+    return QPoint(list->columnViewportPosition(2) + 10,
+                  list->rowViewportPosition(row) + list->rowHeight(row) / 2);
+  }
+
+  std::unique_ptr<sandbox::Sandbox> sandbox_;
+  std::unique_ptr<TForm1> form_;
+  std::string recorder_path_;
+  std::string log_path_;
+};
+
+TEST_F(WindowTest, LayoutAfterConstructionAndAfterResize) {
+  StartSandbox();
+  form_ = std::make_unique<TForm1>(SandboxSettings());
+  TForm1& f = *form_;
+  EXPECT_EQ(f.windowTitle(), "") << "empty until the first search";
+  EXPECT_EQ(f.size(), QSize(954, 674));
+  struct Expect {
+    QWidget* widget;
+    QRect geometry;
+  };
+  const Expect layout[] = {
+      {f.GroupBox1, {6, 3, 351, 93}},     {f.Label1, {8, 22, 60, 13}},
+      {f.Label3, {8, 45, 60, 13}},        {f.Label4, {8, 69, 60, 13}},
+      {f.Label5, {151, 70, 60, 13}},      {f.Label2, {270, 70, 74, 13}},
+      {f.ComboBox1, {69, 18, 223, 21}},   {f.ComboBoxEx1, {69, 41, 111, 22}},
+      {f.ComboBoxEx2, {181, 41, 111, 22}}, {f.ComboBox3, {69, 65, 76, 21}},
+      {f.Button1, {295, 17, 50, 46}},     {f.SpinEdit1, {212, 66, 53, 22}},
+      {f.ListView1, {6, 101, 351, 566}},  {f.GroupBox2, {361, 3, 587, 665}},
+      {f.WebBrowser1, {3, 7, 581, 655}},
+  };
+  for (const Expect& e : layout) {
+    EXPECT_EQ(e.widget->geometry(), e.geometry) << e.widget->metaObject()->className();
+  }
+  EXPECT_EQ(f.GroupBox1->title(), "搜索店铺");
+  EXPECT_EQ(f.Label1->text(), "所属类目：");
+  EXPECT_EQ(f.Button1->text(), "确定");
+  EXPECT_EQ(f.Button1->font().pixelSize(), 12);
+  EXPECT_EQ(f.font().pixelSize(), 11);
+  EXPECT_EQ(f.ComboBoxEx1->count(), 20);
+  EXPECT_EQ(f.ComboBoxEx2->count(), 20);
+  EXPECT_EQ(f.ComboBox3->count(), 63);
+  EXPECT_EQ(f.ComboBox3->maxVisibleItems(), 32);
+  EXPECT_EQ(f.ComboBox3->currentText(), "所有地区");
+  EXPECT_EQ(f.SpinEdit1->minimum(), 1);
+  EXPECT_EQ(f.SpinEdit1->maximum(), 120);
+  EXPECT_EQ(f.SpinEdit1->value(), 40);
+  EXPECT_EQ(f.ImageList1.size(), 20);
+  EXPECT_EQ(f.ImageList1[0].size(), QSize(120, 16));
+  EXPECT_EQ(f.ImageList2[19].size(), QSize(88, 22));
+  EXPECT_EQ(f.ComboBox1->nextInFocusChain(), f.ComboBoxEx1) << "tab order";
+  EXPECT_EQ(f.Button1->nextInFocusChain(), f.SpinEdit1);
+
+  f.FillCombos();
+  f.MakeColumns();
+  EXPECT_EQ(f.ComboBox1->itemText(0), "所有类目");
+  EXPECT_EQ(f.ComboBox1->count(), 58) << "63 categories less the six left out, and 所有类目";
+  EXPECT_EQ(f.ComboBoxEx2->currentIndex(), 19);
+  EXPECT_EQ(f.ListView1->horizontalHeaderItem(1)->text(), "信用等级");
+  EXPECT_EQ(f.ListView1->columnWidth(2), 121);
+
+  f.show();
+  f.resize(1200, 800);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.GroupBox2->width() == 833; }, 5000));
+  EXPECT_EQ(f.ListView1->geometry(), QRect(6, 101, 351, 692));
+  EXPECT_EQ(f.GroupBox2->geometry(), QRect(361, 3, 833, 791));
+  EXPECT_EQ(f.WebBrowser1->geometry(), QRect(3, 7, 827, 781));
+  EXPECT_EQ(f.GroupBox1->geometry(), QRect(6, 3, 351, 93)) << "the search box stays";
+}
+
+TEST_F(WindowTest, FirstSearchFillsTheListAndShowsTheFirstShop) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  ASSERT_EQ(f.ListView1->rowCount(), 40);
+  EXPECT_EQ(f.windowTitle(), "Vendrix");
+  EXPECT_EQ(f.ApplicationTitle(), "Vendrix");
+  EXPECT_TRUE(f.Button1->isEnabled());
+  EXPECT_EQ(f.ListView1->selectionModel()->selectedRows().at(0).row(), 0);
+  QString nick = f.ListView1->item(0, 2)->text();
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + nick));
+  QString html = PageHtml();
+  EXPECT_TRUE(html.contains("http://iid")) << "the shop's items";
+  EXPECT_TRUE(html.contains(QString::fromStdString(sandbox_->Base()) + "newrank/"));
+  EXPECT_TRUE(f.ListView1->item(0, 1)->data(Qt::DecorationRole).canConvert<QPixmap>());
+}
+
+TEST_F(WindowTest, ASearchThatFindsNothingWarns) {
+  sandbox::SandboxOptions options{.seed = 7};
+  StartSandbox(options);
+  OpenWindow();
+  TForm1& f = *form_;
+  // No seller of the highest level is in Tibet in this marketplace.
+  for (const auto& seller : sandbox_->Market().Sellers()) {
+    ASSERT_FALSE(seller.level == 20 && seller.state == "西藏") << "pick another region";
+  }
+  f.ComboBox3->setCurrentIndex(f.ComboBox3->findText("西藏"));
+  f.ComboBoxEx1->setCurrentIndex(19);
+  QString text, title;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QTimer closer;
+  closer.setInterval(50);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      title = box->windowTitle();
+      icon = box->icon();
+      box->accept();
+    }
+  });
+  closer.start();
+  QTest::mouseClick(f.Button1, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 20000));
+  EXPECT_EQ(text, "没有找到相关卖家");
+  EXPECT_EQ(title, "Vendrix");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(f.ListView1->rowCount(), 0);
+  EXPECT_TRUE(f.Button1->isEnabled());
+  EXPECT_EQ(f.windowTitle(), "Vendrix");
+}
+
+TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
+  StartSandbox({.seed = 7, .latency_ms = 300});
+  OpenWindow();
+  TForm1& f = *form_;
+  int first_pages = LogLines({"taobao.taobaoke.items.get", "&page_no=1&"});  // page 1 of the affiliate items
+  EXPECT_EQ(first_pages, 1);
+
+  // A count typed out of range and Enter pressed in the count box: the search starts with 120.
+  f.SpinEdit1->setFocus();
+  f.SpinEdit1->selectAll();
+  QTest::keyClicks(f.SpinEdit1, "500");
+  QTest::keyClick(f.SpinEdit1, Qt::Key_Return);
+  EXPECT_TRUE(TForm1::Searching.load());
+  EXPECT_EQ(f.SpinEdit1->value(), 120);
+  EXPECT_EQ(f.windowTitle(), "正在搜索卖家,请稍等......");
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           f.ComboBox1, f.ComboBox3, f.ComboBoxEx1, f.ComboBoxEx2, f.SpinEdit1, f.Button1,
+           f.ListView1, f.WebBrowser1}) {
+    EXPECT_FALSE(control->isEnabled());
+  }
+  f.Button1Click();  // as a press that slipped through would
+  QTest::mouseClick(f.Button1, Qt::LeftButton);
+  ASSERT_TRUE(WaitForSearch());
+  EXPECT_EQ(f.ListView1->rowCount(), 120);
+  QTest::qWait(500);
+  EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
+}
+
+TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
+  StartSandbox();
+  form_ = std::make_unique<TForm1>(SandboxSettings());
+  form_->SpinEdit1->setValue(3);
+  QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+  form_->FormCreate();
+  form_->show();
+  ASSERT_TRUE(ended.wait(20000));
+  ASSERT_EQ(form_->ListView1->rowCount(), 3);
+  ASSERT_TRUE(WaitForPageContaining(form_->ListView1->item(0, 2)->text()));
+  int searches = LogLines({"taobao.items.search"});
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, {}, QPoint(100, 300));
+  QTest::qWait(300);
+  EXPECT_EQ(LogLines({"taobao.items.search"}), searches);
+  EXPECT_TRUE(PageHtml().contains(form_->ListView1->item(0, 2)->text()));
+
+  // A click on row 2 shows its shop; clicking it again fetches its items again, not its shop.
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, {}, RowCenter(2));
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + form_->ListView1->item(2, 2)->text()));
+  int shops = LogLines({"taobao.shop.get"});
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, {}, RowCenter(2));
+  QTest::qWait(200);
+  EXPECT_EQ(LogLines({"taobao.shop.get"}), shops);
+  EXPECT_EQ(LogLines({"taobao.items.search"}), searches + 2);
+}
+
+TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  QString first_nick = f.ListView1->item(0, 2)->text();
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
+  QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
+                    .toString()
+                    .mid(10)
+                    .chopped(1);
+  ASSERT_FALSE(iid.isEmpty());
+  RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+  std::string expected = sandbox_->Base() + "click?kind=item&iid=" + iid.toStdString() + "&nick=";
+  EXPECT_TRUE(Recorded()[0].starts_with(expected)) << Recorded()[0];
+  QTest::qWait(300);
+  EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
+
+  // Select row 1, then follow a shop link naming somebody else: row 1's shop is converted.
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
+  QString second_nick = f.ListView1->item(1, 2)->text();
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + second_nick));
+  RunJs("var a = document.createElement('a'); a.href = 'http://somebody-else/';"
+        "document.body.appendChild(a); a.click();");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000));
+  std::string sid = f.Finder().Sellers()[1].sid;
+  ASSERT_FALSE(sid.empty());
+  EXPECT_TRUE(Recorded()[1].starts_with(sandbox_->Base() + "click?kind=shop&sid=" + sid + "&"))
+      << Recorded()[1];
+}
+
+TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
+  EventRecorder at_page(page);
+  QTest::keyClick(page, Qt::Key_A);
+  QTest::mouseClick(page, Qt::RightButton, {}, QPoint(50, 50));
+  QTest::qWait(100);
+  EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
+  EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 0);
+  QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(5, 600));
+  EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 1) << "left clicks pass";
+
+  EventRecorder at_list(f.ListView1->viewport());
+  QTest::mouseClick(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(0));
+  EXPECT_EQ(at_list.Count(QEvent::MouseButtonPress), 1) << "right-clicks elsewhere pass";
+  EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
+}
+
+TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {
+  StartSandbox({.seed = 7, .latency_ms = 5000});
+  OpenWindow(false);
+  ASSERT_TRUE(TForm1::Searching.load());
+  QTest::qWait(300);  // the worker is waiting for the gateway now
+  auto start = std::chrono::steady_clock::now();
+  form_->close();
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, 1000ms);
+  EXPECT_FALSE(TForm1::Searching.load()) << "the worker has ended";
+  form_.reset();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no warning on the way out";
+}
+
+}  // namespace
+}  // namespace vendrix
