@@ -80,6 +80,7 @@ TApiComponent::TApiComponent(bool own_http, int read_timeout)
   if (own_http) {
     http_ = std::make_unique<TIdHTTP>();
     http_->SetReadTimeout(read_timeout);
+    http_->SetTransferTimeout(api_defaults::kTransferTimeout);
   }
 }
 

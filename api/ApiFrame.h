@@ -20,6 +20,8 @@ inline constexpr const char* kVersion = "2.0";
 inline constexpr const char* kFormat = "xml";
 inline constexpr const char* kSignMethod = "md5";
 inline constexpr int kReadTimeout = 15000;  // ms per wait for the gateway's reply
+// ms for a whole call: a gateway that trickles its reply must not hold a search for ever.
+inline constexpr int kTransferTimeout = 60000;
 }  // namespace api_defaults
 
 // A named text field of a record, for code that walks records generically (the command line

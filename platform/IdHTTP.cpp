@@ -233,8 +233,17 @@ void TIdHTTP::ClearAbort() {
   aborted_.store(false);
 }
 
+void TIdHTTP::AdoptConnection(UniqueFd connected, const std::string& host, int port) {
+  Disconnect();
+  socket_ = std::move(connected);
+  connected_host_ = host;
+  connected_port_ = port;
+  adopted_ = true;
+}
+
 void TIdHTTP::Disconnect() {
   socket_.Reset();
+  adopted_ = false;
   input_.clear();
   input_pos_ = 0;
   closed_by_peer_ = false;
@@ -248,7 +257,11 @@ std::string TIdHTTP::Get(const std::string& address) {
   if (!EqualsNoCase(uri.protocol, "http")) throw EIdException("Unknown Protocol");
   if (uri.host.empty()) throw EIdHostNotFound();
 
-  if (socket_.Valid() && !ConnectionStillUsable(uri)) Disconnect();
+  has_deadline_ = transfer_timeout_ > 0;
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(transfer_timeout_);
+  if (socket_.Valid() && !std::exchange(adopted_, false) && !ConnectionStillUsable(uri)) {
+    Disconnect();
+  }
   if (!socket_.Valid()) Connect(uri);
   DisconnectUnlessKept guard(*this);
 
@@ -383,7 +396,20 @@ bool TIdHTTP::Wait(int fd, short events, int timeout_ms) {
   pollfd fds[2] = {{fd, events, 0}, {abort_event_.Get(), POLLIN, 0}};
   for (;;) {
     if (aborted_.load()) throw EIdAborted();
-    int n = ::poll(fds, 2, timeout_ms);
+    int wait = timeout_ms;
+    bool deadline_first = false;
+    if (has_deadline_) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      deadline_ - std::chrono::steady_clock::now())
+                      .count();
+      if (left <= 0) throw EIdTransferTimeout();
+      if (wait < 0 || left < wait) {
+        wait = static_cast<int>(left);
+        deadline_first = true;
+      }
+    }
+    int n = ::poll(fds, 2, wait);
+    if (n == 0 && deadline_first) throw EIdTransferTimeout();
     if (n < 0) {
       if (errno == EINTR) continue;  // a signal is no reason to give up, nor to wait longer
       throw EIdSocketError(errno);
@@ -414,6 +440,9 @@ size_t TIdHTTP::Receive(char* data, size_t size) {
   size = std::min(size, kReceiveBlock);
   for (;;) {
     if (aborted_.load()) throw EIdAborted();
+    if (has_deadline_ && std::chrono::steady_clock::now() >= deadline_) {
+      throw EIdTransferTimeout();
+    }
     if (await_reply_) {
       // Nothing can have arrived yet: wait first instead of a receive bound to fail.
       await_reply_ = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -70,6 +71,11 @@ class EIdReplyRefused : public EIdException {
  public:
   using EIdException::EIdException;
 };
+// The whole Get outlasted the transfer time-out, however steadily the data came.
+class EIdTransferTimeout : public EIdException {
+ public:
+  EIdTransferTimeout() : EIdException("Transfer Timeout") {}
+};
 // Abort() was called while, or before, the Get ran.
 class EIdAborted : public EIdException {
  public:
@@ -119,6 +125,13 @@ class TIdHTTP {
   int ReadTimeout() const { return read_timeout_; }
   void SetReadTimeout(int milliseconds) { read_timeout_ = milliseconds < 0 ? 0 : milliseconds; }
 
+  // Milliseconds that a whole Get may last, from the request to the last byte; 0 = no limit.
+  // Without one, a server that trickles its reply is never cut off.
+  int TransferTimeout() const { return transfer_timeout_; }
+  void SetTransferTimeout(int milliseconds) {
+    transfer_timeout_ = milliseconds < 0 ? 0 : milliseconds;
+  }
+
   bool AllowCookies() const { return allow_cookies_; }
   void SetAllowCookies(bool allow) { allow_cookies_ = allow; }
   const CookieStore& Cookies() const { return cookies_; }
@@ -134,6 +147,10 @@ class TIdHTTP {
   int ConnectionsOpened() const { return connections_opened_; }
   bool Connected() const { return socket_.Valid(); }
   void Disconnect();
+
+  // Takes `connected` as the open connection to `host`:`port`, used by the next Get as it is
+  // (the replay harness of the reply reader feeds replies through a socket pair this way).
+  void AdoptConnection(UniqueFd connected, const std::string& host, int port);
 
   // The request bytes of a GET of `uri`, with `cookies` as the Cookie header when non-empty.
   static std::string BuildRequest(const IdURI& uri, const std::string& cookies);
@@ -174,6 +191,10 @@ class TIdHTTP {
 
   int read_timeout_ = 0;
   int wait_timeout_ = 0;  // the time-out of the wait in progress
+  int transfer_timeout_ = 0;
+  bool has_deadline_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  bool adopted_ = false;  // the connection was handed in: no liveness probe
   bool allow_cookies_ = true;
   CookieStore cookies_;
   int response_code_ = -1;

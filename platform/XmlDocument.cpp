@@ -190,6 +190,7 @@ TIdHTTP& XmlDocument::Http() {
   if (!http_) {
     http_ = std::make_unique<TIdHTTP>();
     http_->SetReadTimeout(xml_defaults::kLoadReadTimeout);
+    http_->SetTransferTimeout(xml_defaults::kLoadTransferTimeout);
   }
   return *http_;
 }

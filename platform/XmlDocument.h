@@ -23,7 +23,8 @@ class EXmlError : public std::runtime_error {
 };
 
 namespace xml_defaults {
-inline constexpr int kLoadReadTimeout = 15000;  // ms, for load from address
+inline constexpr int kLoadReadTimeout = 15000;      // ms per wait, for load from address
+inline constexpr int kLoadTransferTimeout = 60000;  // ms for the whole load from address
 }  // namespace xml_defaults
 
 // A cheap handle on a node of a loaded document; valid until the document is cleared or loaded

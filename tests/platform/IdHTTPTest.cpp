@@ -290,6 +290,24 @@ TEST(IdHTTPTest, SlowButSteadyServerIsNotCutOff) {
   EXPECT_EQ(http.Get(trickle.Base() + "/"), "abcd");
 }
 
+TEST(IdHTTPTest, TransferTimeoutCutsOffATrickle) {
+  ScriptedServer trickle([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    while (c.Sleep(100ms) && c.Send("x")) {
+    }
+  });
+  TIdHTTP http;
+  http.SetReadTimeout(1000);  // each byte comes well within it
+  http.SetTransferTimeout(700);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FailureOf([&] { http.Get(trickle.Base() + "/"); }), "Transfer Timeout");
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 650ms);
+  EXPECT_LT(took, 5s);
+  EXPECT_FALSE(http.Connected());
+}
+
 TEST(IdHTTPTest, ConnectionFailuresCarryTheDocumentedMessages) {
   TIdHTTP http;
   EXPECT_EQ(FailureOf([&] { http.Get("http://no-such-host.invalid/"); }), "Host not found.");
