@@ -1,9 +1,13 @@
 // The shop finder's commands end to end against the sandbox process.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <set>
 #include <sstream>
 
+#include "sandbox/ConfigDocument.h"
 #include "tests/support/Process.h"
 
 namespace vendrix {
@@ -15,7 +19,9 @@ using test::RunProcess;
 class CliFinderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sandbox_ = new ChildProcess(VENDRIX_SANDBOX, {"--port", "0", "--seed", "42"});
+    log_ = ::testing::TempDir() + "/cli-sandbox-" + std::to_string(getpid()) + ".log";
+    std::remove(log_.c_str());
+    sandbox_ = new ChildProcess(VENDRIX_SANDBOX, {"--port", "0", "--seed", "42", "--log", log_});
     base_ = sandbox_->ReadLine();
   }
   static void TearDownTestSuite() {
@@ -43,9 +49,11 @@ class CliFinderTest : public ::testing::Test {
 
   static ChildProcess* sandbox_;
   static std::string base_;
+  static std::string log_;
 };
 ChildProcess* CliFinderTest::sandbox_ = nullptr;
 std::string CliFinderTest::base_;
+std::string CliFinderTest::log_;
 
 TEST_F(CliFinderTest, SearchFindsOneHundredTwentyDistinctSellersInTheCreditRange) {
   ASSERT_FALSE(base_.empty());
@@ -113,6 +121,17 @@ TEST_F(CliFinderTest, CategoriesShopAndConvert) {
 
   EXPECT_EQ(Cli({"convert", "item", "1"}).exit_code, 1) << "an unknown item converts to nothing";
   EXPECT_EQ(Cli({"convert", "thing", "1"}).exit_code, 2);
+
+  // Every kind of call went to the sandbox; the secret was in none of them.
+  std::ifstream log(log_);
+  std::stringstream requests;
+  requests << log.rdbuf();
+  for (const char* method : {"taobao.itemcats.get", "taobao.taobaoke.items.get", "taobao.users.get",
+                             "taobao.shop.get", "taobao.items.search",
+                             "taobao.taobaoke.items.convert", "taobao.taobaoke.shops.convert"}) {
+    EXPECT_NE(requests.str().find(method), std::string::npos) << method;
+  }
+  EXPECT_EQ(requests.str().find(sandbox::sandbox_credentials::kAppSecret), std::string::npos);
 }
 
 }  // namespace

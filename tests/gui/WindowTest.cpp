@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "gui/CountSpinBox.h"
+#include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
 
 namespace vendrix {
@@ -276,6 +277,27 @@ TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
   EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
 }
 
+TEST_F(WindowTest, SearchesBackToBackEachEndWithTheirOwnRows) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  const int regions[] = {1, 2, 8, 0, 12};  // 江浙沪, 珠三角, 杭州, 所有地区, 武汉
+  for (int region : regions) {
+    f.ComboBox3->setCurrentIndex(region);
+    f.SpinEdit1->setValue(15);
+    QSignalSpy ended(&f, &TForm1::SearchEnded);
+    f.Button1Click();
+    ASSERT_TRUE(ended.wait(20000)) << region;
+    ASSERT_TRUE(ended.at(0).at(0).toBool()) << region;
+    ASSERT_GT(f.ListView1->rowCount(), 0) << region;
+    std::string area = f.Finder().KeItemCond.area;
+    if (region == 8) {
+      EXPECT_EQ(area, "\xBA\xBC\xD6\xDD") << "杭州 in GBK";
+    }
+  }
+  EXPECT_FALSE(TForm1::Searching.load());
+}
+
 TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
   StartSandbox();
   form_ = std::make_unique<TForm1>(SandboxSettings());
@@ -331,6 +353,36 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
   ASSERT_FALSE(sid.empty());
   EXPECT_TRUE(Recorded()[1].starts_with(sandbox_->Base() + "click?kind=shop&sid=" + sid + "&"))
       << Recorded()[1];
+
+  // Start-up, search, shop page and both conversions went by; the secret never travelled.
+  EXPECT_GT(LogLines({"/router/rest"}), 5);
+  EXPECT_EQ(LogLines({sandbox::sandbox_credentials::kAppSecret}), 0);
+}
+
+TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  const std::string attack = "<script>window.pwned=1</script><img src=x onerror=\"window.pwned=2\">";
+  Info& row = f.Finder().Sellers()[0];
+  for (std::string* field : {&row.nick, &row.location, &row.title, &row.credit_pic_url,
+                             &row.logo_url}) {
+    *field = attack;
+  }
+  auto items = std::make_shared<std::vector<TaobaoSearchInfo>>(201);
+  for (int i = 0; i < 3; ++i) {
+    for (const auto& field : TaobaoSearchInfo::kFields) (*items)[i].*field.member = attack;
+  }
+  row.items = items;
+  f.ShowHtml(f.Finder().BuildShopPage(0));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs("document.body ? document.body.innerText : ''").toString().contains(
+                "<script>window.pwned=1</script>"); },
+      10000))
+      << "the markup shows as text";
+  QTest::qWait(300);
+  EXPECT_EQ(RunJs("typeof window.pwned").toString(), "undefined") << "no script ran";
+  EXPECT_EQ(RunJs("document.scripts.length").toInt(), 0);
 }
 
 TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
