@@ -405,6 +405,34 @@ TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
   EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
 }
 
+TEST_F(WindowTest, VendorLinkAndHotRow) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  QTest::mouseMove(f.Label2, QPoint(10, 5));
+  EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(255, 85, 0));
+  EXPECT_EQ(f.Label2->cursor().shape(), Qt::PointingHandCursor);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(f.Label2, &leave);
+  EXPECT_NE(f.Label2->palette().color(QPalette::WindowText), QColor(255, 85, 0));
+  QTest::mouseClick(f.Label2, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+  EXPECT_EQ(Recorded()[0], sandbox_->Base()) << "the vendor's address opens";
+
+  QTest::mouseMove(f.ListView1->viewport(), RowCenter(3));
+  EXPECT_EQ(f.ListView1->viewport()->cursor().shape(), Qt::PointingHandCursor);
+  QImage list = f.ListView1->viewport()->grab().toImage();
+  QRect hot_row(0, f.ListView1->rowViewportPosition(3), f.ListView1->viewport()->width(),
+                f.ListView1->rowHeight(3));
+  bool red_text = false;
+  for (int y = hot_row.top(); y <= hot_row.bottom() && !red_text; ++y) {
+    for (int x = f.ListView1->columnViewportPosition(2); x < hot_row.right() && !red_text; ++x) {
+      red_text = list.pixelColor(x, y) == QColor(239, 29, 29);
+    }
+  }
+  EXPECT_TRUE(red_text) << "the row under the pointer is drawn in RGB(239, 29, 29)";
+}
+
 TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {
   StartSandbox({.seed = 7, .latency_ms = 5000});
   OpenWindow(false);
