@@ -97,7 +97,7 @@ HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {}
 
 HttpServer::~HttpServer() { Stop(); }
 
-void HttpServer::Start(int port) {
+void HttpServer::Bind(int port) {
   listener_ = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   wake_ = UniqueFd(eventfd(0, EFD_CLOEXEC));
   if (!listener_.Valid() || !wake_.Valid()) throw PosixError("socket", errno);
@@ -114,8 +114,9 @@ void HttpServer::Start(int port) {
   socklen_t length = sizeof address;
   ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
-  acceptor_ = std::thread([this] { AcceptLoop(); });
 }
+
+void HttpServer::Start() { acceptor_ = std::thread([this] { AcceptLoop(); }); }
 
 void HttpServer::AcceptLoop() {
   pollfd fds[2] = {{listener_.Get(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};

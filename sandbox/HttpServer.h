@@ -52,8 +52,10 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Binds 127.0.0.1:`port` (0: any free port) and starts accepting. Raises on failure.
-  void Start(int port);
+  // Binds 127.0.0.1:`port` (0: any free port); Port() then tells which. Raises on failure.
+  void Bind(int port);
+  // Starts accepting connections on the bound port.
+  void Start();
   // Closes every connection, wakes delayed replies and joins all threads.
   void Stop();
   int Port() const { return port_; }

@@ -100,14 +100,15 @@ Sandbox::Sandbox(SandboxOptions options)
 Sandbox::~Sandbox() { Stop(); }
 
 void Sandbox::Start() {
-  // The gateway needs the base address for pictures and clicks, known once the port is bound;
-  // no request can reach it before Start returns the bound port to anybody.
-  server_.Start(options_.port);
+  // The gateway needs the base address for pictures and clicks, known once the port is bound,
+  // and must be in place before the first connection is accepted.
+  server_.Bind(options_.port);
   GatewayOptions gateway;
   gateway.base = Base();
   gateway.gbk = options_.gbk;
   gateway.names = options_.renamed ? WireNames::Renamed() : WireNames::Platform();
   gateway_ = std::make_unique<Gateway>(market_, gateway);
+  server_.Start();
 }
 
 void Sandbox::Stop() { server_.Stop(); }

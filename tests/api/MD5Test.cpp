@@ -25,6 +25,8 @@ const Vector kRfc1321[] = {
      "57EDF4A22BE3C955AC49DA2E2107B67A"},
 };
 
+void PrintTo(const Vector& vector, std::ostream* out) { *out << '"' << vector.input << '"'; }
+
 class MD5Rfc1321Test : public ::testing::TestWithParam<Vector> {};
 
 TEST_P(MD5Rfc1321Test, MatchesTheAppendix) {

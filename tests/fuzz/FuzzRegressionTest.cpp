@@ -9,6 +9,9 @@
 #include "fuzz/FuzzCases.h"
 
 namespace vendrix::fuzz {
+
+void PrintTo(const Case& target, std::ostream* out) { *out << target.name; }
+
 namespace {
 
 namespace fs = std::filesystem;
