@@ -129,6 +129,7 @@ Sandbox::Counts Sandbox::Faults() const {
 }
 
 HttpResponse Sandbox::Handle(const HttpRequest& request) {
+  auto started = std::chrono::steady_clock::now();
   std::string api_method = "-";
   std::string outcome = "200";
   HttpResponse response;
@@ -155,7 +156,9 @@ HttpResponse Sandbox::Handle(const HttpRequest& request) {
     response = Picture(path);
   }
   if (response.status != 200 && outcome == "200") outcome = std::to_string(response.status);
-  Log(request, api_method, outcome);
+  auto handling = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  Log(request, api_method, outcome, handling.count());
   return response;
 }
 
@@ -245,11 +248,11 @@ HttpResponse Sandbox::ClickPage(const std::string& query) const {
 }
 
 void Sandbox::Log(const HttpRequest& request, const std::string& api_method,
-                  const std::string& outcome) {
+                  const std::string& outcome, long long handling_us) {
   if (!log_.is_open()) return;
   std::string line = Timestamp() + "\t" + std::to_string(request.connection) + "\t" +
                      request.method + "\t" + request.path + "\t" + api_method + "\t" + outcome +
-                     "\t" + request.query + "\n";
+                     "\t" + std::to_string(handling_us) + "\t" + request.query + "\n";
   std::lock_guard lock(log_mutex_);
   log_ << line << std::flush;
 }

@@ -71,8 +71,10 @@ class Sandbox {
                              std::string& api_method);
   HttpResponse Picture(const std::string& path) const;
   HttpResponse ClickPage(const std::string& query) const;
-  void Log(const HttpRequest& request, const std::string& api_method,
-           const std::string& outcome);
+  // One line: time, connection, HTTP method, path, API method, outcome, microseconds spent
+  // making the reply (latency and slow faults not included), query.
+  void Log(const HttpRequest& request, const std::string& api_method, const std::string& outcome,
+           long long handling_us);
 
   SandboxOptions options_;
   Marketplace market_;
