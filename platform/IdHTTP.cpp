@@ -521,6 +521,12 @@ bool TIdHTTP::ReadExact(size_t count, std::string& out) {
 void TIdHTTP::ReadToClose(std::string& out) {
   for (;;) {
     if (out.size() > kMaxBodyBytes) ThrowRefusedBody();
+    // Double the room as the body grows, but never past the limit and one block: a body that
+    // reaches the limit has cost at most half of it again in a moment of copying.
+    if (out.capacity() - out.size() < kReceiveBlock) {
+      out.reserve(std::min(std::max(out.size() * 2, 4 * kReceiveBlock),
+                           kMaxBodyBytes + kReceiveBlock));
+    }
     if (!ReadExact(kReceiveBlock, out)) return;
   }
 }

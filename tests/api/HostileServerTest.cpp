@@ -16,9 +16,11 @@ using test::ScriptedServer;
 using test::ServerConnection;
 using namespace std::chrono_literals;
 
-// ThreadSanitizer's shadow memory counts as resident too.
+// The sanitizers' shadow memory and redzones count as resident too.
 #if defined(__SANITIZE_THREAD__)
 constexpr long kMemoryBoundKb = 1024 * 1024;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr long kMemoryBoundKb = 400 * 1024;
 #else
 constexpr long kMemoryBoundKb = 200 * 1024;
 #endif
