@@ -97,6 +97,16 @@ void CheckAddress(std::string_view input) {
   Check(address.find_first_not_of("0123456789ABCDEF", sign + 6) == std::string::npos);
 }
 
+// Runs one of TXMLData's Read operations on fresh records.
+template <typename Conditions, typename Info, typename Name, typename Xml>
+void ReadInto(TXMLData& data, void (TXMLData::*read)(Conditions&, Info&, Name&, Xml&)) {
+  Conditions cond;
+  Info back;
+  Name name;
+  Xml xml;
+  (data.*read)(cond, back, name, xml);
+}
+
 }  // namespace
 
 void HttpReply(std::string_view input) {
@@ -141,41 +151,13 @@ void ConfigReads(std::string_view input) {
   }
   std::string nick;
   data.ReadNick(nick);
-  TaobaokeItemConditions ic;
-  TaobaokeItemInfo ib;
-  TaobaokeItemName in;
-  TaobaokeItemXML ix;
-  data.ReadTaobaokeItem(ic, ib, in, ix);
-  TaobaoUsersConditions uc;
-  TaobaoUsersInfo ub;
-  TaobaoUsersName un;
-  TaobaoUsersXML ux;
-  data.ReadTaobaoUsers(uc, ub, un, ux);
-  TaobaoShopConditions sc;
-  TaobaoShopInfo sb;
-  TaobaoShopName sn;
-  TaobaoShopXML sx;
-  data.ReadTaobaoShop(sc, sb, sn, sx);
-  TaobaokeShopConditions kc;
-  TaobaokeShopInfo kb;
-  TaobaokeShopName kn;
-  TaobaokeShopXML kx;
-  data.ReadTaobaokeShop(kc, kb, kn, kx);
-  TaobaokeConvertConditions vc;
-  TaobaokeConvertInfo vb;
-  TaobaokeConvertName vn;
-  TaobaokeConvertXML vx;
-  data.ReadTaobaokeConvert(vc, vb, vn, vx);
-  TaobaoCatsConditions cc;
-  TaobaoCatsInfo cb;
-  TaobaoCatsName cn;
-  TaobaoCatsXML cx;
-  data.ReadTaobaoCats(cc, cb, cn, cx);
-  TaobaoSearchConditions qc;
-  TaobaoSearchInfo qb;
-  TaobaoSearchName qn;
-  TaobaoSearchXML qx;
-  data.ReadTaobaoSearch(qc, qb, qn, qx);
+  ReadInto(data, &TXMLData::ReadTaobaokeItem);
+  ReadInto(data, &TXMLData::ReadTaobaoUsers);
+  ReadInto(data, &TXMLData::ReadTaobaoShop);
+  ReadInto(data, &TXMLData::ReadTaobaokeShop);
+  ReadInto(data, &TXMLData::ReadTaobaokeConvert);
+  ReadInto(data, &TXMLData::ReadTaobaoCats);
+  ReadInto(data, &TXMLData::ReadTaobaoSearch);
 }
 
 void StripTagsCase(std::string_view input) {
