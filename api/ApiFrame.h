@@ -124,6 +124,11 @@ class TApiComponent {
   std::string gateway_;
 };
 
+// Puts `value` into `field` when it is empty.
+inline void Default(std::string& field, const char* value) {
+  if (field.empty()) field = value;
+}
+
 // The frame of one call with its four records: Execute copies them in, checks the required
 // values, fills the defaults and runs the request.
 template <typename Conditions, typename Info, typename Name, typename Xml>
@@ -147,6 +152,24 @@ class TApiCall : public TApiComponent {
  protected:
   using TApiComponent::TApiComponent;
 
+  // The defaults every component shares: the names of the system parameters, the gateway,
+  // and the values of v, format, sign_method and the component's `method`.
+  void ApplyCommonDefaults(const char* method) {
+    Default(name_.v, "v");
+    Default(name_.timestamp, "timestamp");
+    Default(name_.http, DefaultGateway().c_str());
+    Default(name_.sign, "sign");
+    Default(name_.fields, "fields");
+    Default(name_.format, "format");
+    Default(name_.method, "method");
+    Default(name_.app_key, "app_key");
+    Default(name_.sign_method, "sign_method");
+    Default(cond_.v, api_defaults::kVersion);
+    Default(cond_.format, api_defaults::kFormat);
+    Default(cond_.method, method);
+    Default(cond_.sign_method, api_defaults::kSignMethod);
+  }
+
   bool Call(const Conditions& cond, const Info& back, const Name& name, const Xml& xml) {
     name_ = name;
     back_ = back;
@@ -162,11 +185,6 @@ class TApiCall : public TApiComponent {
   Conditions cond_;
   Xml xml_;
 };
-
-// Puts `value` into `field` when it is empty.
-inline void Default(std::string& field, const char* value) {
-  if (field.empty()) field = value;
-}
 
 // Either credential suffices.
 inline bool HasCredentials(const std::string& app_key, const std::string& app_sec) {

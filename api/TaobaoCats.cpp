@@ -15,17 +15,9 @@ bool TTaobaoCats::Execute(const TaobaoCatsConditions& cond, const TaobaoCatsInfo
 bool TTaobaoCats::CanExecute() const { return HasCredentials(cond_.app_key, cond_.app_sec); }
 
 void TTaobaoCats::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.itemcats.get");
   Default(name_.cids, "cids");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
   Default(name_.parent_cid, "parent_cid");
-  Default(name_.sign_method, "sign_method");
 
   Default(back_.cid, "cid");
   Default(back_.name, "name");
@@ -36,10 +28,6 @@ void TTaobaoCats::ApplyDefaults() {
 
   // Without parent and ids the top level is asked for.
   if (cond_.parent_cid.empty() && cond_.cids.empty()) cond_.parent_cid = "0";
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.itemcats.get");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.item_cat, "item_cat");
   Default(xml_.item_cats, "item_cats");

@@ -19,29 +19,17 @@ bool TTaobaoSearch::CanExecute() const {
 }
 
 void TTaobaoSearch::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.items.search");
   Default(name_.q, "q");
   Default(name_.cid, "cid");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
   Default(name_.nicks, "nicks");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
   Default(name_.page_no, "page_no");
   Default(name_.page_size, "page_size");
-  Default(name_.sign_method, "sign_method");
 
   for (const auto& field : TaobaoSearchInfo::kFields) Default(back_.*field.member, field.name);
 
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.items.search");
   Default(cond_.page_no, "1");
   Default(cond_.page_size, "200");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.location, "location");
   Default(xml_.items, "items");

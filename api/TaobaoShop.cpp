@@ -18,16 +18,8 @@ bool TTaobaoShop::CanExecute() const {
 }
 
 void TTaobaoShop::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.shop.get");
   Default(name_.nick, "nick");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
-  Default(name_.sign_method, "sign_method");
 
   Default(back_.sid, "sid");
   Default(back_.cid, "cid");
@@ -36,11 +28,6 @@ void TTaobaoShop::ApplyDefaults() {
   Default(back_.created, "created");
   Default(back_.pic_path, "pic_path");
   Default(back_.modified, "modified");
-
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.shop.get");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.shop, "shop");
 }

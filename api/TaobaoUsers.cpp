@@ -27,16 +27,8 @@ bool TTaobaoUsers::CanExecute() const {
 }
 
 void TTaobaoUsers::ApplyDefaults() {
-  Default(name_.v, "v");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
+  ApplyCommonDefaults("taobao.users.get");
   Default(name_.nicks, "nicks");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
-  Default(name_.sign_method, "sign_method");
 
   Default(back_.sex, "sex");
   Default(back_.nick, "nick");
@@ -51,11 +43,6 @@ void TTaobaoUsers::ApplyDefaults() {
   Default(back_.buyer_credit.total_num, "total_num");
   // Both credit blocks are always read with the same element names.
   back_.seller_credit = back_.buyer_credit;
-
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.users.get");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.user, "user");
   Default(xml_.users, "users");

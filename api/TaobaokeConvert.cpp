@@ -21,24 +21,11 @@ bool TTaobaokeConvert::CanExecute() const {
 }
 
 void TTaobaokeConvert::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.taobaoke.items.convert");
   Default(name_.iids, "iids");
   Default(name_.nick, "nick");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
-  Default(name_.sign_method, "sign_method");
 
   DefaultAffiliateItemNames(back_);
-
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.taobaoke.items.convert");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.total_results, "total_results");
   Default(xml_.taobaoke_items, "taobaoke_items");

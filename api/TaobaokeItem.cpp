@@ -18,23 +18,16 @@ bool TTaobaokeItem::CanExecute() const {
 }
 
 void TTaobaokeItem::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.taobaoke.items.get");
   Default(name_.cid, "cid");
   Default(name_.auto_send, "auto_send");
   Default(name_.area, "area");
   Default(name_.sort, "sort");
   Default(name_.nick, "nick");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
   Default(name_.start_commissionNum, "start_commissionNum");
   Default(name_.end_commissionNum, "end_commissionNum");
   Default(name_.start_commissionRate, "start_commissionRate");
   Default(name_.end_commissionRate, "end_commissionRate");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
   Default(name_.keyword, "keyword");
   Default(name_.start_price, "start_price");
   Default(name_.end_price, "end_price");
@@ -43,14 +36,8 @@ void TTaobaokeItem::ApplyDefaults() {
   Default(name_.end_credit, "end_credit");
   Default(name_.page_size, "page_size");
   Default(name_.is_guarantee, "is_guarantee");
-  Default(name_.sign_method, "sign_method");
 
   DefaultAffiliateItemNames(back_);
-
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.taobaoke.items.get");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.total_results, "total_results");
   Default(xml_.taobaoke_items, "taobaoke_items");

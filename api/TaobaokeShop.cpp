@@ -19,27 +19,14 @@ bool TTaobaokeShop::CanExecute() const {
 }
 
 void TTaobaokeShop::ApplyDefaults() {
-  Default(name_.v, "v");
+  ApplyCommonDefaults("taobao.taobaoke.shops.convert");
   Default(name_.nick, "nick");
   Default(name_.sids, "sids");
-  Default(name_.timestamp, "timestamp");
-  Default(name_.http, DefaultGateway().c_str());
-  Default(name_.sign, "sign");
-  Default(name_.fields, "fields");
-  Default(name_.format, "format");
-  Default(name_.method, "method");
-  Default(name_.app_key, "app_key");
-  Default(name_.sign_method, "sign_method");
 
   Default(back_.user_id, "user_id");
   Default(back_.click_url, "click_url");
   Default(back_.shop_title, "shop_title");
   Default(back_.commission_rate, "commission_rate");
-
-  Default(cond_.v, api_defaults::kVersion);
-  Default(cond_.format, api_defaults::kFormat);
-  Default(cond_.method, "taobao.taobaoke.shops.convert");
-  Default(cond_.sign_method, api_defaults::kSignMethod);
 
   Default(xml_.taobaoke_shop, "taobaoke_shop");
   Default(xml_.taobaoke_shops, "taobaoke_shops");

@@ -18,6 +18,13 @@ int ParseLevel(const std::string& text) {
   return level >= 1 && level <= kCreditLevels ? level : 0;
 }
 
+// Opens the converted address; one the platform left empty opens nothing.
+bool OpenClickAddress(const std::string& address, const LinkOpener& open) {
+  if (address.empty()) return false;
+  open(address);
+  return true;
+}
+
 }  // namespace
 
 ShopFinder::ShopFinder(Settings settings) : settings_(std::move(settings)) {
@@ -259,12 +266,8 @@ bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {
   TaobaokeConvertXML xml;
   XMLData1.ReadTaobaokeConvert(cond, back, name, xml);
   const ATaobaokeConvertInfo* table = nullptr;
-  if (!TaobaokeConvert1.Execute(cond, back, name, xml, table)) return false;
-  // An item the platform did not convert has no address to open.
-  const std::string& address = (*table)[0].click_url;
-  if (address.empty()) return false;
-  open(address);
-  return true;
+  return TaobaokeConvert1.Execute(cond, back, name, xml, table) &&
+         OpenClickAddress((*table)[0].click_url, open);
 }
 
 bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
@@ -279,11 +282,8 @@ bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
   TaobaokeShopXML xml;
   XMLData1.ReadTaobaokeShop(cond, back, name, xml);
   const ATaobaokeShopInfo* table = nullptr;
-  if (!TaobaokeShop1.Execute(cond, back, name, xml, table)) return false;
-  const std::string& address = (*table)[0].click_url;
-  if (address.empty()) return false;
-  open(address);
-  return true;
+  return TaobaokeShop1.Execute(cond, back, name, xml, table) &&
+         OpenClickAddress((*table)[0].click_url, open);
 }
 
 }  // namespace vendrix
