@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -252,6 +254,11 @@ void TIdHTTP::Disconnect() {
 
 std::string TIdHTTP::Get(const std::string& address) {
   if (aborted_.load()) throw EIdAborted();
+  // The target goes into the request line as it stands: a space or a control byte there
+  // (a CR LF from a reply's value, say) would end the line and start a header of its own.
+  for (char c : address) {
+    if (static_cast<unsigned char>(c) < 0x21 || c == 0x7F) throw EIdBadAddress();
+  }
   IdURI uri = IdURI::Parse(address);
   if (EqualsNoCase(uri.protocol, "https")) throw EIdIOHandlerPropInvalid();
   if (!EqualsNoCase(uri.protocol, "http")) throw EIdException("Unknown Protocol");
@@ -339,17 +346,67 @@ bool TIdHTTP::ConnectionStillUsable(const IdURI& uri) {
   return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
 }
 
-void TIdHTTP::Connect(const IdURI& uri) {
-  Disconnect();
+addrinfo* TIdHTTP::Resolve(const IdURI& uri) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
   std::string port = std::to_string(uri.port);
-  if (getaddrinfo(uri.host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr) {
-    throw EIdHostNotFound();
+  addrinfo* found = nullptr;
+  // A numeric address needs no resolver and answers at once.
+  hints.ai_flags = AI_NUMERICHOST;
+  if (getaddrinfo(uri.host.c_str(), port.c_str(), &hints, &found) == 0 && found != nullptr) {
+    return found;
   }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, freeaddrinfo);
+  hints.ai_flags = 0;
+
+  // getaddrinfo cannot be interrupted, so it runs on a thread of its own while this one waits
+  // for its answer or an abort. An abandoned lookup cleans up after itself when it ends.
+  struct Lookup {
+    std::mutex mutex;
+    bool abandoned = false;
+    int status = EAI_FAIL;
+    addrinfo* result = nullptr;
+    UniqueFd done{eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+  };
+  auto lookup = std::make_shared<Lookup>();
+  if (!lookup->done.Valid()) throw PosixError("eventfd", errno);
+  HostResolver resolver = resolver_;
+  if (!resolver) {
+    resolver = [](const std::string& host, const std::string& service, const addrinfo& h,
+                  addrinfo** out) { return getaddrinfo(host.c_str(), service.c_str(), &h, out); };
+  }
+  std::thread([lookup, resolver, host = uri.host, port, hints] {
+    addrinfo* result = nullptr;
+    int status = resolver(host, port, hints, &result);
+    std::lock_guard lock(lookup->mutex);
+    if (lookup->abandoned) {
+      if (status == 0 && result != nullptr) freeaddrinfo(result);
+      return;
+    }
+    lookup->status = status;
+    lookup->result = result;
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(lookup->done.Get(), &one, sizeof one);
+  }).detach();
+
+  // However the wait ends, an answer that was not taken is the lookup's to release.
+  struct Release {
+    Lookup& lookup;
+    ~Release() {
+      std::lock_guard lock(lookup.mutex);
+      lookup.abandoned = true;
+      if (lookup.result != nullptr) freeaddrinfo(std::exchange(lookup.result, nullptr));
+    }
+  } release{*lookup};
+  Wait(lookup->done.Get(), POLLIN, -1);
+  std::lock_guard lock(lookup->mutex);
+  if (lookup->status != 0 || lookup->result == nullptr) throw EIdHostNotFound();
+  return std::exchange(lookup->result, nullptr);
+}
+
+void TIdHTTP::Connect(const IdURI& uri) {
+  Disconnect();
+  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(Resolve(uri), freeaddrinfo);
 
   using Clock = std::chrono::steady_clock;
   auto deadline = Clock::now() + std::chrono::milliseconds(read_timeout_);
@@ -393,10 +450,18 @@ void TIdHTTP::Connect(const IdURI& uri) {
 }
 
 bool TIdHTTP::Wait(int fd, short events, int timeout_ms) {
+  using Clock = std::chrono::steady_clock;
   pollfd fds[2] = {{fd, events, 0}, {abort_event_.Get(), POLLIN, 0}};
+  // A signal cuts a poll short; the wait then goes on with what was left of it.
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
   for (;;) {
     if (aborted_.load()) throw EIdAborted();
     int wait = timeout_ms;
+    if (timeout_ms > 0) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+      if (left <= 0) return false;
+      wait = static_cast<int>(left);
+    }
     bool deadline_first = false;
     if (has_deadline_) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -576,19 +641,22 @@ void TIdHTTP::ReadStatusAndHeaders(Reply& reply) {
 }
 
 void TIdHTTP::ReadBody(Reply& reply) {
-  if (const std::string* length_text = reply.Header("Content-Length")) {
+  const std::string* coding = reply.Header("Transfer-Encoding");
+  bool chunked = coding != nullptr && ContainsNoCase(*coding, "chunked");
+  const std::string* length_text = reply.Header("Content-Length");
+  if (length_text != nullptr) {
     std::optional<size_t> length = ParseContentLength(*length_text);
-    if (!length) throw EIdReplyRefused("Invalid Content-Length.");
-    if (*length > kMaxBodyBytes) ThrowRefusedBody();
-    if (*length >= 1) {
+    // A length that is no number cannot be read by; the chunks still can.
+    if (!length && !chunked) throw EIdReplyRefused("Invalid Content-Length.");
+    if (length && *length > kMaxBodyBytes) ThrowRefusedBody();
+    if (length && *length >= 1) {
       ReadExact(*length, reply.body);  // an early close leaves what arrived as the body
       return;
     }
   }
-  const std::string* coding = reply.Header("Transfer-Encoding");
-  if (coding != nullptr && ContainsNoCase(*coding, "chunked")) {
+  if (chunked) {
     ReadChunked(reply.body);
-  } else if (reply.Header("Content-Length") == nullptr) {
+  } else if (length_text == nullptr) {
     ReadToClose(reply.body);
   }
 }

@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+
+struct addrinfo;
 
 #include "platform/CookieStore.h"
 #include "platform/PosixIo.h"
@@ -76,6 +79,11 @@ class EIdTransferTimeout : public EIdException {
  public:
   EIdTransferTimeout() : EIdException("Transfer Timeout") {}
 };
+// The address holds a space or a control byte, which would break the request line.
+class EIdBadAddress : public EIdException {
+ public:
+  EIdBadAddress() : EIdException("Invalid address: it holds a space or a control character.") {}
+};
 // Abort() was called while, or before, the Get ran.
 class EIdAborted : public EIdException {
  public:
@@ -110,6 +118,11 @@ struct IdURI {
   static IdURI Parse(const std::string& address);
 };
 
+// Resolves a host name as getaddrinfo does, and with its result codes; the result list is
+// released with freeaddrinfo. Tests replace it to stand in for a resolver that hangs.
+using HostResolver = std::function<int(const std::string& host, const std::string& port,
+                                       const addrinfo& hints, addrinfo** result)>;
+
 class TIdHTTP {
  public:
   TIdHTTP();
@@ -136,8 +149,9 @@ class TIdHTTP {
   void SetAllowCookies(bool allow) { allow_cookies_ = allow; }
   const CookieStore& Cookies() const { return cookies_; }
 
-  // Thread-safe: makes the Get in progress fail with EIdAborted at once, and every later Get
-  // too, until ClearAbort(). The window uses it to stop its search worker on close.
+  // Thread-safe: makes the Get in progress fail with EIdAborted at once, whatever it waits for
+  // (the name resolver included), and every later Get too, until ClearAbort(). The window uses
+  // it to drop calls it no longer wants.
   void Abort();
   void ClearAbort();
 
@@ -152,6 +166,10 @@ class TIdHTTP {
   // (the replay harness of the reply reader feeds replies through a socket pair this way).
   void AdoptConnection(UniqueFd connected, const std::string& host, int port);
 
+  // Host names (not numeric addresses) are resolved by `resolver` on a thread of its own, so
+  // that the Get can be aborted while it waits for the answer.
+  void SetResolver(HostResolver resolver) { resolver_ = std::move(resolver); }
+
   // The request bytes of a GET of `uri`, with `cookies` as the Cookie header when non-empty.
   static std::string BuildRequest(const IdURI& uri, const std::string& cookies);
   // Path and document of `uri`, "/" when both are empty.
@@ -161,6 +179,8 @@ class TIdHTTP {
   struct Reply;
 
   void Connect(const IdURI& uri);
+  // The addresses of `uri`'s host; raises EIdHostNotFound, or EIdAborted while waiting.
+  addrinfo* Resolve(const IdURI& uri);
   bool ConnectionStillUsable(const IdURI& uri);
   void SendAll(const std::string& request);
   // Waits until `events` are ready on `fd`, at most `timeout_ms` (-1: no limit); false on
@@ -195,6 +215,7 @@ class TIdHTTP {
   bool has_deadline_ = false;
   std::chrono::steady_clock::time_point deadline_;
   bool adopted_ = false;  // the connection was handed in: no liveness probe
+  HostResolver resolver_;
   bool allow_cookies_ = true;
   CookieStore cookies_;
   int response_code_ = -1;

@@ -1,13 +1,16 @@
-#include "platform/IdHTTP.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "platform/IdHTTP.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace vendrix {
@@ -123,13 +126,31 @@ TEST(IdHTTPTest, ReadsEachBodyForm) {
       {"chunked with a trailer",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\nX-T: 1\r\n\r\n",
        "abc"},
-      {"Content-Length",
-       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello"},
+      {"Content-Length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello"},
       {"Content-Length 0", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
       {"204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", ""},
       {"100 Continue first",
        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "ok"},
       {"LF-only lines", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabc", "abc"},
+      // A valid length wins over chunks; one that is no number gives way to them.
+      {"Content-Length and chunked",
+       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\nab", "ab"},
+      {"Content-Length abc and chunked",
+       "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "3\r\nabc\r\n0\r\n\r\n",
+       "abc"},
+      {"Content-Length -1 and chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: -1\r\n\r\n"
+       "2\r\nok\r\n0\r\n\r\n",
+       "ok"},
+      {"Content-Length 5, 5 and chunked",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5, 5\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "2\r\nok\r\n0\r\n\r\n",
+       "ok"},
+      {"overflowing Content-Length and chunked",
+       "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+       "ok"},
   };
   for (const Case& c : cases) {
     ScriptedServer server = AlwaysReplying(c.reply);
@@ -336,6 +357,73 @@ TEST(IdHTTPTest, ConnectionFailuresCarryTheDocumentedMessages) {
             "Connection Closed Gracefully.");
 }
 
+// A value taken from a reply ("1\r\nX-Injected: yes" as a shop id) must never end the request
+// line: such an address is refused before any connection is made.
+TEST(IdHTTPTest, RefusesAddressesWithSpacesOrControlBytesBeforeConnecting) {
+  ScriptedServer server = AlwaysReplying(HttpReply("200 OK", "ok"));
+  TIdHTTP http;
+  for (const std::string& bad :
+       std::vector<std::string>{"/router/rest?sids=1\r\nX-Injected: yes&v=2.0", "/a b", "/a\tb",
+                                std::string("/a\0b", 4), "/a\x7f", "/a\x1b[31m"}) {
+    EXPECT_EQ(FailureOf([&] { http.Get(server.Base() + bad); }),
+              "Invalid address: it holds a space or a control character.");
+  }
+  EXPECT_EQ(server.ConnectionCount(), 0);
+  // Bytes above 0x7F are the caller's to send (they are percent-encoded anyway).
+  EXPECT_EQ(http.Get(server.Base() + "/\xE4\xB8\xAD?a=%A"), "ok");
+}
+
+// Abort ends a Get at once, whatever it waits for: a resolver that hangs included.
+TEST(IdHTTPTest, AbortEndsAGetWaitingForTheResolver) {
+  TIdHTTP http;
+  std::atomic<bool> asked{false};
+  http.SetResolver([&](const std::string& host, const std::string& port, const addrinfo& hints,
+                       addrinfo** result) {
+    asked = true;
+    std::this_thread::sleep_for(3s);  // a resolver whose server never answers
+    return getaddrinfo(host.c_str(), port.c_str(), &hints, result);
+  });
+  std::chrono::steady_clock::time_point aborted_at;
+  std::thread aborter([&] {
+    while (!asked) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(50ms);
+    aborted_at = std::chrono::steady_clock::now();
+    http.Abort();
+  });
+  EXPECT_EQ(FailureOf([&] { http.Get("http://localhost:1/"); }), "Request aborted.");
+  auto ended_at = std::chrono::steady_clock::now();
+  aborter.join();
+  EXPECT_LT(ended_at - aborted_at, 100ms);
+}
+
+// A signal that cuts a wait short does not start the time-out afresh.
+TEST(IdHTTPTest, SignalsDoNotStretchAReadTimeout) {
+  ScriptedServer silent([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Sleep(10s);
+  });
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+  pthread_t getter = pthread_self();
+  std::atomic<bool> done{false};
+  std::thread interrupter([&] {
+    for (int i = 0; i < 100 && !done; ++i) {  // every 40 ms for up to 4 s
+      pthread_kill(getter, SIGUSR1);
+      std::this_thread::sleep_for(40ms);
+    }
+  });
+  TIdHTTP http;
+  http.SetReadTimeout(300);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FailureOf([&] { http.Get(silent.Base() + "/"); }), "Read Timeout");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+  done = true;
+  interrupter.join();
+  ::sigaction(SIGUSR1, &previous, nullptr);
+}
+
 TEST(IdHTTPTest, ConnectAttemptIsBoundedByReadTimeout) {
   // A listener with a full accept queue that never accepts: further SYNs go unanswered.
   sockaddr_in address{};
@@ -428,6 +516,7 @@ TEST(IdHTTPTest, RefusesOversizedAndOverflowingReplies_ThenWorksAgain) {
        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string((64 << 20) + 1) + "\r\n\r\n"},
       {"overflowing Content-Length",
        "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n"},
+      {"Content-Length abc, not chunked", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nab"},
       {"1 GB chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n40000000\r\nxx"},
       {"overflowing chunk size",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1FFFFFFFFFFFFFFFFF\r\nxx"},
