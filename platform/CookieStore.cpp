@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <climits>
+#include <cstdint>
 
 namespace vendrix {
 namespace {
@@ -12,6 +13,7 @@ namespace {
 // A hostile server must not make the store grow without bound.
 constexpr size_t kMaxCookies = 100;
 constexpr size_t kMaxCookieBytes = 4096;
+constexpr int64_t kMaxAgeCap = 400LL * 24 * 3600;  // the longest life a Max-Age may give
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
@@ -50,14 +52,67 @@ std::string DefaultPath(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
-bool ParseHttpDate(std::string_view text, CookieStore::Clock::time_point& out) {
+// Seconds since 1970 of `when`, exact to the second; the clock's own range is far smaller
+// than a cookie's (year 9999 does not fit its nanoseconds).
+int64_t Seconds(CookieStore::Clock::time_point when) {
+  return std::chrono::floor<std::chrono::seconds>(when).time_since_epoch().count();
+}
+
+// `base` + `delta` seconds, held inside the range of int64_t.
+int64_t AddSeconds(int64_t base, int64_t delta) {
+  int64_t sum = 0;
+  if (!__builtin_add_overflow(base, delta, &sum)) return sum;
+  return delta > 0 ? INT64_MAX : INT64_MIN;
+}
+
+// A cookie date: "Fri, 31 Dec 9999 23:59:59 GMT", with dashes ("31-Dec-9999") or a two-digit
+// year of the old form. False when the text is none of them.
+bool ParseHttpDate(std::string_view text, int64_t& out) {
   std::string copy(text);
   struct tm tm {};
-  const char* end = strptime(copy.c_str(), "%a, %d %b %Y %H:%M:%S", &tm);
-  if (end == nullptr) end = strptime(copy.c_str(), "%a, %d-%b-%Y %H:%M:%S", &tm);
+  const char* end = nullptr;
+  for (const char* format : {"%a, %d %b %Y %H:%M:%S", "%a, %d-%b-%Y %H:%M:%S",
+                             "%A, %d-%b-%y %H:%M:%S", "%a %b %d %H:%M:%S %Y"}) {
+    tm = {};
+    end = strptime(copy.c_str(), format, &tm);
+    if (end != nullptr) break;
+  }
   if (end == nullptr) return false;
-  out = CookieStore::Clock::from_time_t(timegm(&tm));
+  // timegm works in time_t, 64 bits here; the years strptime accepts are far inside it.
+  out = static_cast<int64_t>(timegm(&tm));
   return true;
+}
+
+// A Max-Age value: digits, with a "-" before them for a cookie to remove. Overflowing values
+// are held at the largest or smallest number.
+bool ParseMaxAge(std::string_view text, int64_t& out) {
+  bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  int64_t value = 0;
+  for (char c : text) {
+    if (__builtin_mul_overflow(value, 10, &value) ||
+        __builtin_add_overflow(value, c - '0', &value)) {
+      value = INT64_MAX;
+      break;
+    }
+  }
+  out = negative ? -value : value;
+  return true;
+}
+
+// 192.168.0.1 or an IPv6 address: no name, so no parent domain either.
+bool IsNumericHost(std::string_view host) {
+  return host.find(':') != std::string_view::npos ||
+         host.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
+// Bytes that must never travel in a Cookie header: a server's stray CR would end the line.
+bool HasControlBytes(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 }  // namespace
@@ -74,9 +129,12 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
   Cookie cookie;
   cookie.name = std::string(Trim(pair.substr(0, equals)));
   cookie.value = std::string(Trim(pair.substr(equals + 1)));
+  if (HasControlBytes(cookie.name) || HasControlBytes(cookie.value)) return;
+  const int64_t now_s = Seconds(now);
   cookie.domain = Lower(host);
   cookie.path = DefaultPath(path);
   bool remove = false;
+  bool max_age_seen = false;
 
   while (semicolon != std::string_view::npos) {
     rest.remove_prefix(semicolon + 1);
@@ -87,34 +145,39 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
     std::string_view value = eq == std::string_view::npos ? "" : Trim(attribute.substr(eq + 1));
     if (key == "domain" && !value.empty()) {
       std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
-      // A server may only set cookies for its own domain or a parent of it.
-      if (!DomainMatches(cookie.domain, domain)) return;
+      if (domain != cookie.domain) {
+        // A server may only set cookies for a parent of its own name, never for a whole
+        // top-level domain ("net") nor for a part of a numeric address.
+        if (!DomainMatches(cookie.domain, domain)) return;
+        if (domain.find('.') == std::string::npos || IsNumericHost(cookie.domain)) return;
+      }
       cookie.domain = domain;
       cookie.host_only = false;
-    } else if (key == "path" && !value.empty() && value.front() == '/') {
+    } else if (key == "path" && !value.empty() && value.front() == '/' && !HasControlBytes(value)) {
       cookie.path = std::string(value);
     } else if (key == "max-age") {
-      char* end = nullptr;
-      std::string digits(value);
-      long long seconds = std::strtoll(digits.c_str(), &end, 10);
-      if (digits.empty() || *end != '\0') continue;
+      int64_t seconds = 0;
+      if (!ParseMaxAge(value, seconds)) continue;
+      // Max-Age wins over Expires, whichever comes first.
       cookie.persistent = true;
+      max_age_seen = true;
       remove = seconds <= 0;
-      cookie.expires = now + std::chrono::seconds(std::min(seconds, 400LL * 24 * 3600));
-    } else if (key == "expires" && !cookie.persistent) {
-      Clock::time_point when;
+      cookie.expires = AddSeconds(now_s, std::min<int64_t>(seconds, kMaxAgeCap));
+    } else if (key == "expires" && !max_age_seen) {
+      int64_t when = 0;
       if (!ParseHttpDate(value, when)) continue;
+      cookie.persistent = true;
       cookie.expires = when;
-      remove = when <= now;
+      remove = when <= now_s;
     }
   }
-  if (cookie.persistent) remove = remove || cookie.expires <= now;
+  if (cookie.persistent) remove = remove || cookie.expires <= now_s;
 
   auto same = [&](const Cookie& c) {
     return c.name == cookie.name && c.domain == cookie.domain && c.path == cookie.path;
   };
   std::erase_if(cookies_, same);
-  std::erase_if(cookies_, [&](const Cookie& c) { return c.persistent && c.expires <= now; });
+  std::erase_if(cookies_, [&](const Cookie& c) { return c.persistent && c.expires <= now_s; });
   if (remove || cookies_.size() >= kMaxCookies) return;
   cookies_.push_back(std::move(cookie));
 }
@@ -122,9 +185,10 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
 std::string CookieStore::HeaderFor(std::string_view host, std::string_view path,
                                    Clock::time_point now) const {
   std::string lower = Lower(host);
+  const int64_t now_s = Seconds(now);
   std::string out;
   for (const Cookie& c : cookies_) {
-    if (c.persistent && c.expires <= now) continue;
+    if (c.persistent && c.expires <= now_s) continue;
     bool host_ok = c.host_only ? lower == c.domain : DomainMatches(lower, c.domain);
     if (!host_ok || !PathMatches(path, c.path)) continue;
     if (!out.empty()) out += "; ";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,9 @@ class CookieStore {
   using Clock = std::chrono::system_clock;
 
   // Stores the cookie of one Set-Cookie or Set-Cookie2 header received from `host` for a
-  // request of `path`. A cookie that has expired (Max-Age 0, Expires in the past) removes the
-  // stored one of the same name. Malformed headers are ignored.
+  // request of `path`. A cookie that has expired (Max-Age 0 or below, Expires in the past)
+  // removes the stored one of the same name; a future Expires keeps it until then, whatever
+  // the year. Malformed headers, and names or values holding control bytes, are ignored.
   void Store(std::string_view host, std::string_view path, std::string_view header,
              Clock::time_point now = Clock::now());
 
@@ -33,7 +35,7 @@ class CookieStore {
     bool host_only = true;
     std::string path;
     bool persistent = false;
-    Clock::time_point expires;
+    int64_t expires = 0;  // seconds since 1970; far dates stay far, none overflows
   };
   std::vector<Cookie> cookies_;
 };

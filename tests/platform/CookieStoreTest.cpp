@@ -38,5 +38,72 @@ TEST(CookieStoreTest, ReplacesAndExpires) {
   EXPECT_EQ(store.HeaderFor("h", "/", now), "t=1");
 }
 
+// Who gets a cookie back: a host that only looks like the one that set it never does.
+TEST(CookieStoreTest, LookAlikeHostsGetNothing) {
+  struct Case {
+    const char* set_by;
+    const char* header;
+    const char* asked_by;
+    bool sent;
+  };
+  const Case cases[] = {
+      {"vendrix.net", "a=1", "vendrix.net", true},
+      {"vendrix.net", "a=1", "VENDRIX.NET", true},
+      {"vendrix.net", "a=1", "www.vendrix.net", false},  // host-only without Domain
+      {"vendrix.net", "a=1", "evilvendrix.net", false},
+      {"vendrix.net", "a=1", "vendrix.net.evil.com", false},
+      {"vendrix.net", "a=1", "vendrix.ne", false},
+      {"www.vendrix.net", "a=1; Domain=vendrix.net", "gw.vendrix.net", true},
+      {"www.vendrix.net", "a=1; Domain=.vendrix.net", "vendrix.net", true},
+      {"www.vendrix.net", "a=1; Domain=vendrix.net", "evil-vendrix.net", false},
+      {"www.vendrix.net", "a=1; Domain=vendrix.net", "vendrix.net.cn", false},
+      {"www.vendrix.net", "a=1; Domain=w.vendrix.net", "w.vendrix.net", false},  // not a parent
+      {"www.vendrix.net", "a=1; Domain=net", "evil.net", false},  // a whole top-level domain
+      {"10.1.2.3", "a=1; Domain=1.2.3", "9.1.2.3", false},        // part of an address
+      {"10.1.2.3", "a=1; Domain=10.1.2.3", "10.1.2.3", true},
+      {"h", "a=1\r\nX-Injected: 1", "h", false},  // control bytes: refused
+      {"h", "a\x01b=1", "h", false},
+  };
+  for (const Case& c : cases) {
+    CookieStore store;
+    store.Store(c.set_by, "/", c.header);
+    EXPECT_EQ(store.HeaderFor(c.asked_by, "/").empty(), !c.sent)
+        << c.header << " set by " << c.set_by << ", asked by " << c.asked_by;
+  }
+}
+
+// Far dates and huge Max-Age values neither overflow nor lose the cookie.
+TEST(CookieStoreTest, FarFuturesKeepTheCookie_HugeValuesNeverOverflow) {
+  struct Case {
+    const char* attributes;
+    bool kept_now;
+    bool kept_in_a_year;
+  };
+  const Case cases[] = {
+      {"Expires=Fri, 31 Dec 9999 23:59:59 GMT", true, true},
+      {"Expires=Fri, 31-Dec-9999 23:59:59 GMT", true, true},
+      {"Expires=Friday, 31-Dec-99 23:59:59 GMT", false, false},  // 1999
+      {"Expires=Thu Jan  1 00:00:00 1970", false, false},
+      {"Expires=Sat, 01 Jan 2000 00:00:00 GMT", false, false},
+      {"Max-Age=99999999999999999999999999", true, true},
+      {"Max-Age=-99999999999999999999999999", false, false},
+      {"Max-Age=9223372036854775807", true, true},
+      {"Max-Age=-9223372036854775808", false, false},
+      {"Max-Age=1", true, false},
+      {"Max-Age=+5", true, true},  // not a Max-Age: a session cookie
+      {"Max-Age=600; Expires=Thu, 01 Jan 1970 00:00:00 GMT", true, false},  // Max-Age wins
+      {"Expires=Thu, 01 Jan 1970 00:00:00 GMT; Max-Age=600", true, false},
+  };
+  auto now = CookieStore::Clock::now();
+  for (const Case& c : cases) {
+    CookieStore store;
+    store.Store("h", "/", std::string("a=1; ") + c.attributes, now);
+    EXPECT_EQ(store.HeaderFor("h", "/", now) == "a=1", c.kept_now) << c.attributes;
+    EXPECT_EQ(store.HeaderFor("h", "/", now + std::chrono::hours(24 * 366)) == "a=1",
+              c.kept_in_a_year)
+        << c.attributes;
+  }
+}
+
 }  // namespace
 }  // namespace vendrix
