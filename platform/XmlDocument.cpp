@@ -3,6 +3,8 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -71,6 +73,32 @@ void RefuseEntityDeclaration(void* context, const xmlChar*, int, const xmlChar*,
   ctxt->_private = ctxt;  // marks why the parse stopped
   ctxt->wellFormed = 0;
   xmlStopParser(ctxt);
+}
+
+// The encoding named by the XML declaration at the start of `bytes`, or "".
+std::string DeclaredEncoding(std::string_view bytes) {
+  if (!bytes.starts_with("<?xml")) return "";
+  std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+  size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return "";
+  size_t open = declaration.find_first_of("\"'", at);
+  if (open == std::string_view::npos) return "";
+  size_t close = declaration.find(declaration[open], open + 1);
+  if (close == std::string_view::npos) return "";
+  return std::string(declaration.substr(open + 1, close - open - 1));
+}
+
+bool IsGb2312(std::string_view name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == "gb2312" || lower == "gb_2312-80" || lower == "csgb2312" || lower == "euc-cn" ||
+         lower == "x-euc-cn";
+}
+
+// The parser's messages go here instead of stderr; the first one explains a failure.
+void KeepFirstMessage(void* context, xmlError* error) {
+  auto* first = static_cast<std::string*>(context);
+  if (first->empty() && error != nullptr && error->message != nullptr) *first = error->message;
 }
 
 struct ParserContextDeleter {
@@ -154,18 +182,30 @@ void XmlDocument::LoadFromText(std::string_view bytes) {
   std::unique_ptr<xmlParserCtxt, ParserContextDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw EXmlError("Out of memory");
   ctxt->sax->entityDecl = RefuseEntityDeclaration;
+  // Messages the parser raises outside the context (its encoders') go to this thread's
+  // handler; they are kept for the failure, never printed.
+  std::string first_message;
+  xmlSetStructuredErrorFunc(&first_message, KeepFirstMessage);
+  struct RestoreHandler {
+    ~RestoreHandler() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+  } restore;
   // No network, no DTD loading, no entity substitution, no messages on stderr.
   int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  xmlDoc* doc = xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                  nullptr, nullptr, options);
+  // Replies that declare GB2312 hold GBK characters outside it (镕): read them as GBK, the
+  // superset, as web browsers do.
+  const char* encoding = IsGb2312(DeclaredEncoding(bytes)) ? "GBK" : nullptr;
+  xmlDoc* doc = xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                  encoding, options);
   if (doc == nullptr || !ctxt->wellFormed || xmlDocGetRootElement(doc) == nullptr) {
     std::string message = "The XML document is not well-formed";
     const xmlError* error = xmlCtxtGetLastError(ctxt.get());
     if (ctxt->_private != nullptr) {
       message += ": entity declarations are not accepted";
-    } else if (error != nullptr && error->message != nullptr) {
-      message += " (line " + std::to_string(error->line) + "): " + error->message;
+    } else if (!first_message.empty() || (error != nullptr && error->message != nullptr)) {
+      message += " (line " + std::to_string(error != nullptr ? error->line : 0) +
+                 "): " + (first_message.empty() ? error->message : first_message);
       while (!message.empty() && message.back() == '\n') message.pop_back();
+      std::replace(message.begin(), message.end(), '\n', ' ');
     } else {
       message += ": no document element";
     }
