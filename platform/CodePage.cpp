@@ -22,8 +22,9 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
 
   // Converts `in`; `skip(p, left)` says how many input bytes make up the bad sequence at p.
+  // `bad`, when given, counts the sequences that became "?".
   template <typename Skip>
-  std::string Run(std::string_view in, Skip skip) {
+  std::string Run(std::string_view in, Skip skip, size_t* bad_count = nullptr) {
     std::string out;
     out.reserve(in.size() * 3 / 2 + 8);
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
@@ -39,6 +40,7 @@ class Converter {
       if (errno == E2BIG) continue;
       // EILSEQ (not convertible) or EINVAL (cut short at the end): one "?" per bad sequence.
       out += '?';
+      if (bad_count != nullptr) ++*bad_count;
       size_t bad = errno == EINVAL ? left : skip(reinterpret_cast<unsigned char*>(src), left);
       src += bad;
       left -= bad;
@@ -81,10 +83,24 @@ std::string GbkToUtf8(std::string_view gbk) {
   return converter.Run(gbk, SkipGbk);
 }
 
+namespace {
+Converter& Utf8ToGbkConverter() {
+  thread_local Converter converter("GBK", "UTF-8");
+  return converter;
+}
+}  // namespace
+
 std::string Utf8ToGbk(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);
-  thread_local Converter converter("GBK", "UTF-8");
-  return converter.Run(utf8, SkipUtf8);
+  return Utf8ToGbkConverter().Run(utf8, SkipUtf8);
+}
+
+std::optional<std::string> Utf8ToGbkExact(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  size_t bad = 0;
+  std::string gbk = Utf8ToGbkConverter().Run(utf8, SkipUtf8, &bad);
+  if (bad != 0) return std::nullopt;
+  return gbk;
 }
 
 }  // namespace vendrix
