@@ -1,16 +1,65 @@
 #include "app/Links.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
+#include <thread>
 
 extern char** environ;
 
 namespace vendrix {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// Starts `argv` found on PATH, detached from us: a session of its own, default signal
+// handling, no terminal input or output. False when it could not be started at all.
+bool Spawn(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_t files;
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_init(&files);
+  sigset_t none;
+  sigset_t all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  for (int fd : {0, 1, 2}) {
+    posix_spawn_file_actions_addopen(&files, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  }
+  pid_t pid = 0;
+  // glibc reports a program that cannot be executed as the result of the call itself.
+  int error = posix_spawnp(&pid, args[0], &files, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) return false;
+  // The browser may outlive us; while we live, nobody else waits for it, so a thread does.
+  std::thread([pid] {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+}  // namespace
 
 LinkDecision DecideLink(std::string_view url) {
   if (url == "about:blank" || url.size() >= link_defaults::kPassLength) return {};
@@ -22,23 +71,71 @@ LinkDecision DecideLink(std::string_view url) {
   return {LinkDecision::kShop, ""};
 }
 
-bool OpenInWebBrowser(const std::string& address) {
-  const char* browser = std::getenv("BROWSER");
-  std::string program = browser != nullptr && *browser != '\0' ? browser : "xdg-open";
-  // sh runs the browser in the background and exits at once, so the browser is nobody's child
-  // of ours to wait for; the address travels as an argument, never through the shell's parser.
-  std::vector<std::string> argv = {"/bin/sh", "-c", "\"$0\" \"$1\" >/dev/null 2>&1 &", program,
-                                   address};
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, args.data(), environ) != 0) return false;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+bool IsWebAddress(std::string_view address) {
+  size_t scheme = StartsWithNoCase(address, "http://")    ? 7
+                  : StartsWithNoCase(address, "https://") ? 8
+                                                          : 0;
+  if (scheme == 0 || address.size() == scheme) return false;
+  for (char c : address) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return true;
+}
+
+std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
+                                                      const std::string& address) {
+  std::vector<std::vector<std::string>> commands;
+  size_t start = 0;
+  while (start <= browser.size()) {
+    size_t colon = browser.find(':', start);
+    if (colon == std::string_view::npos) colon = browser.size();
+    std::string_view command = browser.substr(start, colon - start);
+    start = colon + 1;
+
+    std::vector<std::string> argv;
+    bool placed = false;
+    size_t at = 0;
+    while (at < command.size()) {
+      size_t begin = command.find_first_not_of(" \t", at);
+      if (begin == std::string_view::npos) break;
+      size_t end = command.find_first_of(" \t", begin);
+      if (end == std::string_view::npos) end = command.size();
+      std::string_view word = command.substr(begin, end - begin);
+      at = end;
+      std::string arg;
+      for (size_t i = 0; i < word.size(); ++i) {
+        if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == 's') {
+          arg += address;
+          placed = true;
+          ++i;
+        } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') {
+          arg += '%';
+          ++i;
+        } else {
+          arg += word[i];
+        }
+      }
+      argv.push_back(std::move(arg));
+    }
+    if (argv.empty()) continue;
+    if (!placed) argv.push_back(address);
+    commands.push_back(std::move(argv));
+  }
+  return commands;
+}
+
+bool OpenInWebBrowser(const std::string& address) {
+  if (!IsWebAddress(address)) return false;
+  const char* browser = std::getenv("BROWSER");
+  std::vector<std::vector<std::string>> commands =
+      browser != nullptr && *browser != '\0'
+          ? BrowserCommands(browser, address)
+          : std::vector<std::vector<std::string>>{{link_defaults::kFallbackBrowser, address}};
+  // The next command is for a browser that could not be started, not for one that failed.
+  for (const std::vector<std::string>& argv : commands) {
+    if (Spawn(argv)) return true;
+  }
+  return false;
 }
 
 }  // namespace vendrix

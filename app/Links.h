@@ -1,10 +1,11 @@
 // What a navigation in the shop page means, and how a converted click address reaches the
-// user's web browser. Pure decisions, and a launcher safe to call from the window's thread.
+// user's web browser. Pure decisions, and a launcher safe to call from any thread.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vendrix {
 
@@ -20,6 +21,7 @@ struct LinkDecision {
 
 namespace link_defaults {
 inline constexpr size_t kPassLength = 100;  // addresses this long or longer are not intercepted
+inline constexpr const char* kFallbackBrowser = "xdg-open";  // when BROWSER is not set
 }  // namespace link_defaults
 
 // The decision for `url` (8-bit text): "about:blank" and addresses of 100 bytes or more pass;
@@ -27,11 +29,25 @@ inline constexpr size_t kPassLength = 100;  // addresses this long or longer are
 // follows them, and any other is the shop.
 LinkDecision DecideLink(std::string_view url);
 
-// Opens converted click addresses; the window and the tests supply their own.
-using LinkOpener = std::function<void(const std::string& address)>;
+// True for an http:// or https:// address (the scheme in any letter case) with something after
+// it and no space or control byte in it: the only addresses that ever reach a web browser.
+bool IsWebAddress(std::string_view address);
 
-// Starts `$BROWSER address` when BROWSER is set, otherwise `xdg-open address`, detached: the
-// browser outlives nothing of ours and leaves no child behind. False when it could not start.
+// Hands a converted click address on (to the web browser, the terminal, the clipboard); true
+// when it went. The window and the tests supply their own.
+using LinkOpener = std::function<bool(const std::string& address)>;
+
+// The commands, each an argument list, that `browser` (the value of BROWSER) names for
+// `address`: a colon-separated list, each command split at blanks, "%s" in an argument
+// replaced by the address and "%%" by "%", the address appended to a command without "%s".
+// Empty commands are left out.
+std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
+                                                      const std::string& address);
+
+// Opens `address` in the user's web browser: the commands of BROWSER when it is set, tried in
+// order until one starts, else xdg-open; never through a shell. The browser runs in a session
+// of its own with its output discarded, and is reaped when it ends. False when `address` is not
+// a web address or no command could be started.
 bool OpenInWebBrowser(const std::string& address);
 
 }  // namespace vendrix

@@ -76,9 +76,7 @@ class TApplicationEvents : public QObject {
 }  // namespace
 
 TForm1::TForm1(Settings settings, QWidget* parent)
-    : QWidget(parent),
-      finder_(std::move(settings)),
-      open_link_([](const std::string& address) { OpenInWebBrowser(address); }) {
+    : QWidget(parent), finder_(std::move(settings)), open_link_(OpenInWebBrowser) {
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
   finder_.StartUp();
