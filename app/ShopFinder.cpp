@@ -18,11 +18,11 @@ int ParseLevel(const std::string& text) {
   return level >= 1 && level <= kCreditLevels ? level : 0;
 }
 
-// Opens the converted address; one the platform left empty opens nothing.
+// Hands the converted address on; one the platform left empty, or one that is not an http(s)
+// address (an option for the browser, a file: address), goes nowhere.
 bool OpenClickAddress(const std::string& address, const LinkOpener& open) {
-  if (address.empty()) return false;
-  open(address);
-  return true;
+  if (!IsWebAddress(address)) return false;
+  return open(address);
 }
 
 }  // namespace
@@ -114,6 +114,8 @@ int ShopFinder::ClampCount(const std::string& text) {
   if (negative || digits[0] == '+') digits.erase(0, 1);
   if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return 1;
   if (negative) return 1;
+  // Leading zeros say nothing about the size: "00005" is 5.
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
   if (digits.size() > 4) return finder_defaults::kMaxCount;
   return std::clamp(std::stoi(digits), 1, finder_defaults::kMaxCount);
 }
@@ -267,7 +269,7 @@ bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {
   XMLData1.ReadTaobaokeConvert(cond, back, name, xml);
   const ATaobaokeConvertInfo* table = nullptr;
   return TaobaokeConvert1.Execute(cond, back, name, xml, table) &&
-         OpenClickAddress((*table)[0].click_url, open);
+         TaobaokeConvert1.RowsWritten() > 0 && OpenClickAddress((*table)[0].click_url, open);
 }
 
 bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
@@ -282,7 +284,8 @@ bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
   TaobaokeShopXML xml;
   XMLData1.ReadTaobaokeShop(cond, back, name, xml);
   const ATaobaokeShopInfo* table = nullptr;
-  return TaobaokeShop1.Execute(cond, back, name, xml, table) &&
+  // The table keeps rows of earlier calls: a reply without shops must not open the last one.
+  return TaobaokeShop1.Execute(cond, back, name, xml, table) && TaobaokeShop1.RowsWritten() > 0 &&
          OpenClickAddress((*table)[0].click_url, open);
 }
 

@@ -89,7 +89,10 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
   const std::vector<TaobaoSearchInfo>* items = row.items.get();
   std::string total = kUnknownTotal;
   if (items != nullptr && !items->empty()) {
-    total = (*items)[0].title.empty() ? "0" : (*items)[0].total;
+    // Only an item row carries the total; an item without a title still does.
+    const TaobaoSearchInfo& first = (*items)[0];
+    bool item_written = !first.total.empty() || !first.iid.empty() || !first.title.empty();
+    total = item_written ? first.total : "0";
   }
 
   std::string page = PageStyle() + PageBody();

@@ -56,13 +56,18 @@ class ShopFinderTest : public ::testing::Test {
                         "</item_search><total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.items.convert") {
-        return Document("r", "<total_results>1</total_results><taobaoke_items><i><click_url>"
-                             "http://click/item/" + r.params.at("iids") +
-                             "</click_url></i></taobaoke_items>");
+        std::string click = click_(r.params.at("iids"));
+        return Document("r",
+                        "<total_results>1</total_results><taobaoke_items>" +
+                            (click.empty() ? "" : "<i><click_url>" + click + "</click_url></i>") +
+                            "</taobaoke_items>");
       }
       if (method == "taobao.taobaoke.shops.convert") {
-        return Document("r", "<taobaoke_shops><s><click_url>http://click/shop/" +
-                                 r.params.at("sids") + "</click_url></s></taobaoke_shops>");
+        std::string click = click_(r.params.at("sids"));
+        return Document("r",
+                        "<taobaoke_shops>" +
+                            (click.empty() ? "" : "<s><click_url>" + click + "</click_url></s>") +
+                            "</taobaoke_shops>");
       }
       return Error();
     });
@@ -129,6 +134,10 @@ class ShopFinderTest : public ::testing::Test {
   std::string config_ = Document("config", "<api><app_key>key</app_key><app_sec>sec</app_sec>"
                                            "<nick>淘客</nick></api>");
   std::string cats_ = Error();
+  // The click address the platform gives an item or shop id; empty: it converts nothing.
+  std::function<std::string(const std::string&)> click_ = [](const std::string& id) {
+    return "http://click/" + id;
+  };
   std::function<std::string(int)> page_ = [](int page) { return ItemsPage(Sellers((page - 1) * 40, 40)); };
   std::function<std::string(const std::vector<std::string>&)> users_ =
       [](const std::vector<std::string>& nicks) {
@@ -317,6 +326,9 @@ TEST_F(ShopFinderTest, CountTextIsClampedAndNonNumbersCountAsOne) {
   EXPECT_EQ(ShopFinder::ClampCount("99999999999"), 120);
   EXPECT_EQ(ShopFinder::ClampCount("abc"), 1);
   EXPECT_EQ(ShopFinder::ClampCount(" 7 "), 7);
+  EXPECT_EQ(ShopFinder::ClampCount("00005"), 5) << "leading zeros do not make it large";
+  EXPECT_EQ(ShopFinder::ClampCount("000000000120"), 120);
+  EXPECT_EQ(ShopFinder::ClampCount("0000"), 1);
 }
 
 TEST_F(ShopFinderTest, UnreachableConfigurationSkipsStartUpAndEverySearchFails) {
@@ -395,7 +407,10 @@ TEST_F(ShopFinderTest, LinksConvertExactlyTheItemOrTheSelectedRowsShop) {
   auto finder = Started();
   ASSERT_TRUE(Search(*finder, 3).found);
   std::vector<std::string> opened;
-  auto open = [&](const std::string& address) { opened.push_back(address); };
+  auto open = [&](const std::string& address) {
+    opened.push_back(address);
+    return true;
+  };
 
   EXPECT_TRUE(finder->OpenItemLink("5000000123", open));
   auto convert = Calls("taobao.taobaoke.items.convert").back().params;
@@ -407,9 +422,36 @@ TEST_F(ShopFinderTest, LinksConvertExactlyTheItemOrTheSelectedRowsShop) {
   ASSERT_TRUE(finder->LoadShop(1));
   EXPECT_TRUE(finder->OpenShopLink(1, open));
   EXPECT_EQ(Calls("taobao.taobaoke.shops.convert").back().params.at("sids"), "sid-s1");
-  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/item/5000000123",
-                                              "http://click/shop/sid-s1"}));
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/5000000123", "http://click/sid-s1"}));
   EXPECT_FALSE(finder->OpenShopLink(500, open)) << "no such row";
+}
+
+// Only an http(s) address this very conversion wrote is ever handed on: not an earlier
+// shop's row left in the table, not an option for the browser, not a local file.
+TEST_F(ShopFinderTest, OnlyAWebAddressThisConversionWroteIsOpened) {
+  auto finder = Started();
+  ASSERT_TRUE(Search(*finder, 3).found);
+  ASSERT_TRUE(finder->LoadShop(0));
+  ASSERT_TRUE(finder->LoadShop(1));
+  std::vector<std::string> opened;
+  auto open = [&](const std::string& address) {
+    opened.push_back(address);
+    return true;
+  };
+  ASSERT_TRUE(finder->OpenShopLink(0, open));
+  click_ = [](const std::string&) { return ""; };
+  EXPECT_FALSE(finder->OpenShopLink(1, open))
+      << "shop 1 not converted: shop 0's row stays unopened";
+  EXPECT_FALSE(finder->OpenItemLink("7", open));
+  for (const char* bad : {"--renderer-cmd-prefix=xcalc", "file:///etc/passwd", "javascript:x",
+                          "http://", "http://a b", "http://a\nb", "ftp://x/"}) {
+    click_ = [&](const std::string&) { return std::string(bad); };
+    EXPECT_FALSE(finder->OpenItemLink("7", open)) << bad;
+    EXPECT_FALSE(finder->OpenShopLink(1, open)) << bad;
+  }
+  click_ = [](const std::string&) { return "HTTPS://click/x"; };
+  EXPECT_TRUE(finder->OpenItemLink("7", open));
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/sid-s0", "HTTPS://click/x"}));
 }
 
 }  // namespace

@@ -109,6 +109,12 @@ TEST(ShopPageTest, WithoutItemsTheShopBlockStillShows) {
   row.items = Items(0, "");
   std::string empty = GbkToUtf8(BuildShopPage(row, "http://vendor/"));
   EXPECT_NE(empty.find("商品总数：0 件"), std::string::npos) << "the shop has no items";
+
+  auto untitled_first = std::make_shared<std::vector<TaobaoSearchInfo>>(*Items(2, "75"));
+  (*untitled_first)[0].title.clear();
+  row.items = untitled_first;
+  std::string untitled = GbkToUtf8(BuildShopPage(row, "http://vendor/"));
+  EXPECT_NE(untitled.find("商品总数：75 件"), std::string::npos) << "a first item without a title";
 }
 
 TEST(LinkDecisionTest, PassesItemsAndShops) {
