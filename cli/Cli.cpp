@@ -1,13 +1,13 @@
 #include "cli/Cli.h"
 
-#include "cli/CliCall.h"
-#include "cli/CliFinder.h"
-
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/CliCall.h"
+#include "cli/CliFinder.h"
+#include "cli/CliText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
 #include "platform/IdHTTP.h"
@@ -16,9 +16,9 @@
 namespace vendrix {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using cli::kFailed;
+using cli::kOk;
+using cli::kUsage;
 
 constexpr const char* kUsageText =
     "usage: vendrix-cli get URL [URL...] [--timeout MS]\n"
@@ -28,10 +28,11 @@ constexpr const char* kUsageText =
     "       vendrix-cli search [--category CID] [--low NAME|LEVEL] [--high NAME|LEVEL]\n"
     "                          [--region TEXT] [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli shop NICK\n"
-    "       vendrix-cli convert item IID | convert shop NICK\n";
+    "       vendrix-cli convert item IID [--open] | convert shop NICK [--open]\n";
 
 int Usage(const std::string& problem) {
-  std::cerr << "vendrix-cli: " << problem << "\n" << kUsageText;
+  cli::Usage(problem);
+  std::cerr << kUsageText;
   return kUsage;
 }
 
@@ -69,7 +70,7 @@ int Get(const std::vector<std::string>& args) {
       std::fwrite(body.data(), 1, body.size(), stdout);
     } catch (const EIdException& e) {
       std::fflush(stdout);
-      std::cerr << e.what() << "\n";
+      std::cerr << cli::Cell(e.what()) << "\n";
       return kFailed;
     }
   }
@@ -85,15 +86,14 @@ int Config(const std::vector<std::string>& args) {
   std::string app_key;
   std::string app_sec;
   if (!data.LoadApi(address, app_key, app_sec)) {
-    std::cerr << "vendrix-cli: the configuration document at " << address
-              << " could not be read\n";
+    cli::ReportUnreadableConfiguration(address, data);
     return kFailed;
   }
   std::string nick;
   data.ReadNick(nick);
-  std::cout << "app_key\t" << GbkToUtf8(app_key) << "\n"
+  std::cout << "app_key\t" << cli::Cell(GbkToUtf8(app_key)) << "\n"
             << "app_sec\t" << (app_sec.empty() ? "empty" : "set") << "\n"
-            << "nick\t" << GbkToUtf8(nick) << "\n";
+            << "nick\t" << cli::Cell(GbkToUtf8(nick)) << "\n";
   return kOk;
 }
 

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "cli/CliText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
 #include "platform/Settings.h"
@@ -10,23 +11,17 @@
 namespace vendrix {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using cli::kFailed;
+using cli::kOk;
+using cli::kUsage;
 
 struct Assignment {
   std::string name;
   std::string value;  // GBK
 };
 
-// A value fit for one TSV cell: UTF-8, tabs and line breaks as blanks.
-std::string Cell(const std::string& gbk) {
-  std::string text = GbkToUtf8(gbk);
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
+// A GBK value fit for one TSV cell.
+std::string Cell(const std::string& gbk) { return cli::Cell(GbkToUtf8(gbk)); }
 
 // Column names and values of one result row, in record order.
 template <typename Info>
@@ -98,8 +93,7 @@ int Call(void (TXMLData::*read)(Conditions&, Info&, Name&, Xml&),
   std::string address = Settings::Current().VendorBase + ConfigPath;
   TXMLData data;
   if (!data.LoadApi(address, cond.app_key, cond.app_sec)) {
-    std::cerr << "vendrix-cli: the configuration document at " << address
-              << " could not be read\n";
+    cli::ReportUnreadableConfiguration(address, data);
     return kFailed;
   }
   Info back;
@@ -136,7 +130,10 @@ int RunCall(const std::vector<std::string>& args) {
       std::cerr << "vendrix-cli: '" << args[i] << "' is not name=value\n";
       return kUsage;
     }
-    values.push_back({args[i].substr(0, equals), Utf8ToGbk(args[i].substr(equals + 1))});
+    std::optional<std::string> value =
+        cli::GbkArgument(args[i].substr(equals + 1), "the value of " + args[i].substr(0, equals));
+    if (!value) return kUsage;
+    values.push_back({args[i].substr(0, equals), *value});
   }
 
   const std::string& method = args[0];

@@ -2,20 +2,18 @@
 
 #include <iostream>
 
+#include "app/Links.h"
 #include "app/ShopFinder.h"
+#include "cli/CliText.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
-
-int Usage(const std::string& problem) {
-  std::cerr << "vendrix-cli: " << problem << "\n";
-  return kUsage;
-}
+using cli::kFailed;
+using cli::kOk;
+using cli::kUsage;
+using cli::Usage;
 
 // A credit choice given as a name ("1diamond") or a level (6); -1 when it is neither.
 int CreditIndex(const std::string& text) {
@@ -26,6 +24,18 @@ int CreditIndex(const std::string& text) {
     }
   }
   return -1;
+}
+
+bool IsDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A whole number of `low`-`high` in plain ASCII digits; nullopt for anything else.
+std::optional<int> NumberIn(const std::string& text, int low, int high) {
+  if (!IsDigits(text) || text.size() > 9) return std::nullopt;
+  int value = std::stoi(text);
+  if (value < low || value > high) return std::nullopt;
+  return value;
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -72,7 +82,7 @@ void PrintRows(const std::vector<SellerRow>& rows, const std::string& format) {
     if (format == "csv") {
       std::cout << CsvField(nick) << "," << CsvField(location) << "," << row.level << "\n";
     } else {
-      std::cout << nick << "\t" << location << "\t" << row.level << "\n";
+      std::cout << cli::Cell(nick) << "\t" << cli::Cell(location) << "\t" << row.level << "\n";
     }
   }
 }
@@ -81,16 +91,16 @@ void PrintRows(const std::vector<SellerRow>& rows, const std::string& format) {
 // fatal, as in the window: the search that follows then finds nothing.
 void StartUp(ShopFinder& finder) {
   if (!finder.StartUp()) {
-    std::cerr << "vendrix-cli: the configuration document at "
-              << finder.GetSettings().VendorBase + ConfigPath << " could not be read\n";
+    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
+                                       finder.XMLData1);
   }
 }
 
-// A seller row for `nick`, looked up so that the shop page shows location and credit.
-size_t PrepareRow(ShopFinder& finder, const std::string& nick) {
+// A seller row for `nick` (GBK); `look_up` fetches location and credit for the shop page.
+size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
   finder.Sellers().assign(1, Info{});
-  finder.Sellers()[0].nick = Utf8ToGbk(nick);
-  finder.LookUpSellers(1);
+  finder.Sellers()[0].nick = nick;
+  if (look_up) finder.LookUpSellers(1);
   return 0;
 }
 
@@ -103,7 +113,7 @@ int RunCategories(const std::vector<std::string>& args) {
   if (finder.Cats()[0].name.empty()) return kFailed;
   for (const CatsInfo& c : finder.Cats()) {
     if (c.name.empty()) break;
-    std::cout << c.cid << "\t" << GbkToUtf8(c.name) << "\n";
+    std::cout << c.cid << "\t" << cli::Cell(GbkToUtf8(c.name)) << "\n";
   }
   return kOk;
 }
@@ -123,9 +133,14 @@ int RunSearch(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) return Usage(arg + " needs a value");
     *target = args[++i];
   }
+  // Everything that can be judged before start-up is judged here: nothing is sent for a
+  // command line that is wrong.
   if (format != "tsv" && format != "csv" && format != "json") {
     return Usage("--format is tsv, csv or json");
   }
+  if (!IsDigits(category)) return Usage("--category takes a category id (digits)");
+  std::optional<int> wanted = NumberIn(count, 1, finder_defaults::kMaxCount);
+  if (!wanted) return Usage("--count takes a number of sellers from 1 to 120");
 
   SearchChoices choices;
   choices.low_credit = CreditIndex(low);
@@ -138,9 +153,9 @@ int RunSearch(const std::vector<std::string>& args) {
   for (size_t r = 0; r < Regions().size() && !region.empty(); ++r) {
     if (GbkToUtf8(Regions()[r].item) == region) choices.region = static_cast<int>(r);
   }
-  if (choices.region < 0) return Usage("unknown region '" + region + "'");
+  if (choices.region < 0) return Usage("unknown region '" + cli::Cell(region) + "'");
   choices.region_text = Regions()[static_cast<size_t>(choices.region)].item;
-  choices.count = ShopFinder::ClampCount(count);
+  choices.count = *wanted;
 
   ShopFinder finder;
   StartUp(finder);
@@ -161,39 +176,75 @@ int RunSearch(const std::vector<std::string>& args) {
     return kFailed;
   }
   PrintRows(outcome.rows, format);
+  if (static_cast<int>(outcome.rows.size()) < outcome.count) {
+    std::cerr << "vendrix-cli: " << outcome.rows.size() << " of " << outcome.count
+              << " sellers could be looked up; the user lookup failed for the rest\n";
+  }
   return kOk;
 }
 
 int RunShop(const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("shop takes one NICK");
+  std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
+  if (!nick) return kUsage;
   ShopFinder finder;
   StartUp(finder);
-  size_t row = PrepareRow(finder, args[0]);
-  if (!finder.LoadShopItems(row)) {
-    std::cerr << "vendrix-cli: the shop or the items of '" << args[0]
-              << "' could not be loaded; the page shows what is known\n";
+  size_t row = PrepareRow(finder, *nick, true);
+  bool loaded = finder.LoadShopItems(row);
+  if (!loaded) {
+    std::cerr << "vendrix-cli: the "
+              << (finder.Sellers()[row].shop_loaded ? "item search" : "shop lookup") << " of '"
+              << args[0] << "' failed; the page shows what is known\n";
   }
   std::cout << GbkToUtf8(finder.BuildShopPage(row)) << "\n";
-  return finder.Sellers()[row].shop_loaded ? kOk : kFailed;
+  return loaded ? kOk : kFailed;
 }
 
 int RunConvert(const std::vector<std::string>& args) {
-  if (args.size() != 2 || (args[0] != "item" && args[0] != "shop")) {
-    return Usage("convert takes 'item IID' or 'shop NICK'");
+  std::vector<std::string> operands;
+  bool open = false;
+  for (const std::string& arg : args) {
+    if (arg == "--open") {
+      open = true;
+    } else {
+      operands.push_back(arg);
+    }
   }
+  if (operands.size() != 2 || (operands[0] != "item" && operands[0] != "shop")) {
+    return Usage("convert takes 'item IID' or 'shop NICK', and --open");
+  }
+  const std::string& kind = operands[0];
+  std::optional<std::string> value =
+      cli::GbkArgument(operands[1], kind == "item" ? "the item id" : "the nick");
+  if (!value) return kUsage;
+
   ShopFinder finder;
   StartUp(finder);
-  auto print = [](const std::string& address) { std::cout << GbkToUtf8(address) << "\n"; };
+  // The address is printed, and opened with --open; only a web address ever gets this far.
+  bool started = true;
+  LinkOpener print = [&](const std::string& address) {
+    std::cout << GbkToUtf8(address) << std::endl;
+    if (open) started = OpenInWebBrowser(address);
+    return true;
+  };
   bool converted = false;
-  if (args[0] == "item") {
-    converted = finder.OpenItemLink(Utf8ToGbk(args[1]), print);
+  if (kind == "item") {
+    converted = finder.OpenItemLink(*value, print);
   } else {
-    size_t row = PrepareRow(finder, args[1]);
-    converted = finder.LoadShop(row) && finder.OpenShopLink(row, print);
+    size_t row = PrepareRow(finder, *value, false);
+    if (!finder.LoadShop(row)) {
+      std::cerr << "vendrix-cli: the shop lookup of '" << operands[1] << "' failed\n";
+      return kFailed;
+    }
+    converted = finder.OpenShopLink(row, print);
   }
   if (!converted) {
-    std::cerr << "vendrix-cli: the platform did not convert " << args[0] << " " << args[1]
-              << "\n";
+    std::cerr << "vendrix-cli: the platform did not convert " << kind << " '" << operands[1]
+              << "' into a web address\n";
+    return kFailed;
+  }
+  if (!started) {
+    std::cerr << "vendrix-cli: no web browser could be started (BROWSER, else xdg-open)\n";
     return kFailed;
   }
   return kOk;

@@ -1,5 +1,6 @@
 #include "config/XMLData.h"
 
+#include <exception>
 #include <initializer_list>
 #include <utility>
 
@@ -76,8 +77,13 @@ void ReadAffiliateItemNames(const XmlNode& section, Info& back) {
 bool TXMLData::Guarded(const std::function<void()>& read) {
   try {
     read();
+    last_error_.clear();
     return true;
+  } catch (const std::exception& e) {
+    last_error_ = e.what();
+    return false;
   } catch (...) {
+    last_error_ = "unknown failure";
     return false;
   }
 }

@@ -47,12 +47,16 @@ class TXMLData {
                         TaobaoSearchName& name, TaobaoSearchXML& xml);
 
   XmlDocument& Document() { return document_; }
+  // Why the last operation failed ("Host not found.", "HTTP/1.1 404 Not Found", a parse
+  // error); empty after one that succeeded. Never shown by the window.
+  const std::string& LastError() const { return last_error_; }
 
  private:
   // Runs `read` under the component's one failure guard; false when it failed.
-  static bool Guarded(const std::function<void()>& read);
+  bool Guarded(const std::function<void()>& read);
 
   XmlDocument document_;
+  std::string last_error_;
 };
 
 }  // namespace vendrix

@@ -1,6 +1,5 @@
 // The shop finder's commands end to end against the sandbox process.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <fstream>
@@ -8,6 +7,7 @@
 #include <sstream>
 
 #include "sandbox/ConfigDocument.h"
+#include "tests/support/FakeGateway.h"
 #include "tests/support/Process.h"
 
 namespace vendrix {
@@ -132,6 +132,202 @@ TEST_F(CliFinderTest, CategoriesShopAndConvert) {
     EXPECT_NE(requests.str().find(method), std::string::npos) << method;
   }
   EXPECT_EQ(requests.str().find(sandbox::sandbox_credentials::kAppSecret), std::string::npos);
+}
+
+// The commands against a scripted platform whose replies go wrong in the ways a user meets.
+class CliScriptedTest : public ::testing::Test {
+ protected:
+  struct Platform {
+    int config_status = 200;
+    std::vector<std::string> nicks = {"s0", "s1", "s2"};  // the sellers, 40 a page
+    bool users_fail_after_first_batch = false;
+    bool shop_found = true;
+    bool items_found = true;
+    std::string click = "http://click/1";
+  };
+
+  static std::string Document(const std::string& inner) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><r>" + inner + "</r>";
+  }
+  void Serve(const Platform& p) {
+    gateway_.Serve([p, batches = std::make_shared<int>(0)](const test::GatewayRequest& r) {
+      const std::string error = Document("<code>15</code>");
+      if (r.path == "/taoke/api.php") {
+        return Document("<api><app_key>k</app_key><app_sec>s</app_sec></api>");
+      }
+      std::string method = r.params.count("method") ? r.params.at("method") : "";
+      if (method == "taobao.taobaoke.items.get") {
+        size_t first = (std::stoul(r.params.at("page_no")) - 1) * 40;
+        if (first >= p.nicks.size()) return error;
+        std::string items;
+        for (size_t i = first; i < p.nicks.size() && i < first + 40; ++i) {
+          items += "<i><nick>" + p.nicks[i] + "</nick></i>";
+        }
+        return Document("<taobaoke_items>" + items +
+                        "</taobaoke_items><total_results>1</total_results>");
+      }
+      if (method == "taobao.users.get") {
+        if ((*batches)++ > 0 && p.users_fail_after_first_batch) return error;
+        std::string users;
+        for (size_t i = 0; i < r.params.at("nicks").size(); ++i) {
+          if (r.params.at("nicks")[i] == ',') {
+            users +=
+                "<u><location><city>杭\t州</city><state>浙江</state></location>"
+                "<seller_credit><level>6</level></seller_credit></u>";
+          }
+        }
+        return Document("<users>" + users + "</users>");
+      }
+      if (method == "taobao.shop.get") {
+        return p.shop_found ? Document("<shop><sid>7</sid><title>t</title></shop>") : error;
+      }
+      if (method == "taobao.items.search") {
+        return p.items_found ? Document(
+                                   "<item_search><items><i><iid>1</iid><title>x</title></i>"
+                                   "</items></item_search><total_results>1</total_results>")
+                             : error;
+      }
+      if (method == "taobao.taobaoke.items.convert") {
+        return Document("<taobaoke_items><i><click_url>" + p.click +
+                        "</click_url></i></taobaoke_items><total_results>1</total_results>");
+      }
+      if (method == "taobao.taobaoke.shops.convert") {
+        return Document("<taobaoke_shops><i><click_url>" + p.click +
+                        "</click_url></i></taobaoke_shops>");
+      }
+      return error;
+    });
+  }
+  test::ProcessResult Cli(const std::vector<std::string>& args,
+                          std::map<std::string, std::string> env = {}) {
+    env["VENDRIX_VENDOR_BASE"] = gateway_.Base() + "/";
+    env["VENDRIX_GATEWAY"] = gateway_.Url();
+    return RunProcess(VENDRIX_CLI, args, env);
+  }
+
+  test::FakeGateway gateway_;
+};
+
+TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 41; ++i) many.push_back("s" + std::to_string(i));
+  struct Case {
+    const char* name;
+    Platform platform;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int exit_code;
+    std::string out;       // the whole of stdout, or a part of it after "..."
+    std::string err_part;  // a part of stderr
+  };
+  const Case cases[] = {
+      {"tabs and line breaks become blanks",
+       {.nicks = {"a\tb", "c\nd"}},
+       {"search", "--count", "2"},
+       {},
+       0,
+       "a b\t浙江杭 州\t6\nc d\t浙江杭 州\t6\n",
+       ""},
+      {"a later user batch fails",
+       {.nicks = many, .users_fail_after_first_batch = true},
+       {"search", "--count", "41"},
+       {},
+       0,
+       "...s39\t",
+       "40 of 41 sellers could be looked up"},
+      {"shop: the item search fails",
+       {.items_found = false},
+       {"shop", "s0"},
+       {},
+       1,
+       "...<style>",
+       "the item search of 's0' failed"},
+      {"shop: the shop lookup fails",
+       {.shop_found = false},
+       {"shop", "s0"},
+       {},
+       1,
+       "...<style>",
+       "the shop lookup of 's0' failed"},
+      {"convert shop: the shop lookup fails",
+       {.shop_found = false},
+       {"convert", "shop", "s0"},
+       {},
+       1,
+       "",
+       "the shop lookup of 's0' failed"},
+      {"convert: an address that is no web address",
+       {.click = "--renderer-cmd-prefix=xcalc"},
+       {"convert", "item", "1", "--open"},
+       {},
+       1,
+       "",
+       "did not convert item '1'"},
+      {"convert: a file address",
+       {.click = "file:///etc/passwd"},
+       {"convert", "shop", "s0"},
+       {},
+       1,
+       "",
+       "did not convert"},
+      {"convert --open starts the browser",
+       {},
+       {"convert", "--open", "item", "1"},
+       {{"BROWSER", "true"}},
+       0,
+       "http://click/1\n",
+       ""},
+      {"convert --open without a browser",
+       {},
+       {"convert", "item", "1", "--open"},
+       {{"BROWSER", "/no/such/browser"}},
+       1,
+       "http://click/1\n",
+       "no web browser could be started"},
+  };
+  for (const Case& c : cases) {
+    Serve(c.platform);
+    auto result = Cli(c.args, c.env);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.name << "\n" << result.err;
+    if (c.out.starts_with("...")) {
+      EXPECT_NE(result.out.find(c.out.substr(3)), std::string::npos) << c.name << "\n"
+                                                                     << result.out;
+    } else {
+      EXPECT_EQ(result.out, c.out) << c.name;
+    }
+    EXPECT_NE(result.err.find(c.err_part), std::string::npos) << c.name << "\n" << result.err;
+  }
+}
+
+// A command line that is wrong exits 2 with a usage message before anything is sent.
+TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
+  Serve({});
+  const std::vector<std::vector<std::string>> cases = {
+      {"search", "--count", "abc"},
+      {"search", "--count", "-5"},
+      {"search", "--count", "0"},
+      {"search", "--count", "5.5"},
+      {"search", "--count", ""},
+      {"search", "--count", "３"},
+      {"search", "--count", "121"},
+      {"search", "--count", "+5"},
+      {"search", "--category", "abc"},
+      {"search", "--category", ""},
+      {"search", "--region", "😀"},
+      {"shop", "😀"},
+      {"convert", "shop", "a😀"},
+      {"convert", "item", "😀"},
+      {"call", "taobao.users.get", "nicks=😀,"},
+  };
+  for (const auto& args : cases) {
+    auto result = Cli(args);
+    EXPECT_EQ(result.exit_code, 2) << args[0] << " " << args.back();
+    EXPECT_NE(result.err.find("vendrix-cli: "), std::string::npos) << args.back();
+  }
+  EXPECT_EQ(gateway_.RequestCount(), 0u);
+  // A category id the loaded table lacks can only be known after start-up.
+  EXPECT_EQ(Cli({"search", "--category", "999"}).exit_code, 2);
+  EXPECT_EQ(Cli({"search", "--count", "00005"}).exit_code, 0);
 }
 
 }  // namespace

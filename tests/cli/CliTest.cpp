@@ -69,7 +69,15 @@ TEST(CliConfigTest, ReadsTheDocumentFromTheConfiguredVendorBase) {
   auto unreachable = RunProcess(VENDRIX_CLI, {"config"},
                                 {{"VENDRIX_VENDOR_BASE", "http://127.0.0.1:1/"}});
   EXPECT_EQ(unreachable.exit_code, 1);
-  EXPECT_NE(unreachable.err.find("http://127.0.0.1:1/taoke/api.php"), std::string::npos);
+  EXPECT_NE(
+      unreachable.err.find("http://127.0.0.1:1/taoke/api.php could not be read: Socket Error"),
+      std::string::npos)
+      << "says why: " << unreachable.err;
+  auto missing =
+      RunProcess(VENDRIX_CLI, {"config"}, {{"VENDRIX_VENDOR_BASE", server.Base() + "/"}});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.err.find("could not be read: HTTP/1.1 404 Not Found"), std::string::npos)
+      << missing.err;
 }
 
 }  // namespace
