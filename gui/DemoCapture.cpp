@@ -43,9 +43,17 @@ TDemoCapture::TDemoCapture(TForm1* form, QString path, QElapsedTimer since)
 void TDemoCapture::Capture() {
   bool saved = form_->grab().save(path_);
   QTableWidget* list = form_->ListView1;
+  // Nicks and places come from the platform: a control byte among them must not reach the
+  // terminal, nor break a row in two.
+  auto cell = [list](int row, int column) {
+    QString text = list->item(row, column)->text();
+    for (QChar& c : text) {
+      if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = ' ';
+    }
+    return text.toStdString();
+  };
   for (int row = 0; row < list->rowCount(); ++row) {
-    std::printf("%s\t%s\n", list->item(row, 2)->text().toStdString().c_str(),
-                list->item(row, 3)->text().toStdString().c_str());
+    std::printf("%s\t%s\n", cell(row, 2).c_str(), cell(row, 3).c_str());
   }
   std::printf("screenshot %s %s\n", path_.toStdString().c_str(), saved ? "saved" : "NOT saved");
   std::fflush(stdout);
