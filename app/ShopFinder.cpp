@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "api/TaobaoCats.h"
+#include "app/SellerLookups.h"
 #include "app/ShopPage.h"
 #include "platform/CodePage.h"
 
@@ -125,15 +126,35 @@ SearchOutcome ShopFinder::RunSearch(const SearchChoices& choices) {
   int count = std::clamp(choices.count, 1, finder_defaults::kMaxCount);
   outcome.count = count;
   Sellers_.assign(finder_defaults::kMaxCount, Info{});
-  if (!CollectSellers(choices, count)) return outcome;
+
+  // A batch needs nothing from the pages after it: it goes out on the user lookup's own
+  // connection as soon as its 40th seller is known. Batches held back until the paging ends
+  // give the calls and outcomes the overlap must keep.
+  TSellerLookups lookups([this](int first, int last) { return LookUpBatch(first, last); });
+  std::vector<std::pair<int, int>> held;
+  auto batch_found = [&](int first, int last) {
+    if (overlap_lookups_) {
+      lookups.Send(first, last);
+    } else {
+      held.emplace_back(first, last);
+    }
+  };
+  bool collected = CollectSellers(choices, count, batch_found);
+  if (collected && count % finder_defaults::kUsersPerBatch != 0) {
+    batch_found(count - count % finder_defaults::kUsersPerBatch, count - 1);  // the last, partial
+  }
+  for (const auto& [first, last] : held) lookups.Send(first, last);
+  bool looked_up = lookups.Finish();
+  if (!collected) return outcome;
   outcome.count = count;
-  if (!LookUpSellers(count)) return outcome;
+  if (!looked_up) return outcome;
   outcome.rows = FillList(count);
   outcome.found = true;
   return outcome;
 }
 
-bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count) {
+bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count,
+                                const std::function<void(int first, int last)>& batch_found) {
   if (Sellers_.size() < finder_defaults::kMaxCount) Sellers_.resize(finder_defaults::kMaxCount);
   const int wanted = std::clamp(count, 1, finder_defaults::kMaxCount);
   bool category_ok = choices.category >= 0 && choices.category < static_cast<int>(Cats_.size());
@@ -153,7 +174,11 @@ bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count) {
       const std::string& nick = (*table)[static_cast<size_t>(k)].nick;
       if (nick.empty()) break;
       ++entries;
-      if (IsNewSeller(found, nick)) Sellers_[static_cast<size_t>(found++)].nick = nick;
+      if (!IsNewSeller(found, nick)) continue;
+      Sellers_[static_cast<size_t>(found++)].nick = nick;
+      if (batch_found && found % finder_defaults::kUsersPerBatch == 0) {
+        batch_found(found - finder_defaults::kUsersPerBatch, found - 1);
+      }
     }
     // A page without entries ends the paging as a failed page does: there is no more.
     if (entries == 0) break;
@@ -174,22 +199,26 @@ bool ShopFinder::LookUpSellers(int count) {
   count = std::min(count, static_cast<int>(Sellers_.size()));
   const int batch = finder_defaults::kUsersPerBatch;
   for (int first = 0; first < count; first += batch) {
-    int last = std::min(first + batch, count) - 1;
-    std::string nicks;
-    for (int i = first; i <= last; ++i) nicks += Sellers_[static_cast<size_t>(i)].nick + ",";
-    UsersCond.nicks = nicks;
-    const ATaobaoUsersInfo* table = nullptr;
     // A later batch that fails keeps the rows of the earlier ones.
-    if (!TaobaoUsers1.Execute(UsersCond, UsersBack, UsersName, UsersXml, table)) return first > 0;
-    // Users are matched to rows by position.
-    for (int i = first, k = 0; i <= last; ++i, ++k) {
-      const TaobaoUsersInfo& user = (*table)[static_cast<size_t>(k)];
-      Info& row = Sellers_[static_cast<size_t>(i)];
-      row.location = user.city == user.state ? user.city : user.state + user.city;
-      row.level = ParseLevel(user.seller_credit.level);
-      row.credit_pic_url = row.level != 0 ? settings_.RankPics + BadgeName(row.level) : "";
-      row.looked_up = true;
-    }
+    if (!LookUpBatch(first, std::min(first + batch, count) - 1)) return first > 0;
+  }
+  return true;
+}
+
+bool ShopFinder::LookUpBatch(int first, int last) {
+  std::string nicks;
+  for (int i = first; i <= last; ++i) nicks += Sellers_[static_cast<size_t>(i)].nick + ",";
+  UsersCond.nicks = nicks;
+  const ATaobaoUsersInfo* table = nullptr;
+  if (!TaobaoUsers1.Execute(UsersCond, UsersBack, UsersName, UsersXml, table)) return false;
+  // Users are matched to rows by position.
+  for (int i = first, k = 0; i <= last; ++i, ++k) {
+    const TaobaoUsersInfo& user = (*table)[static_cast<size_t>(k)];
+    Info& row = Sellers_[static_cast<size_t>(i)];
+    row.location = user.city == user.state ? user.city : user.state + user.city;
+    row.level = ParseLevel(user.seller_credit.level);
+    row.credit_pic_url = row.level != 0 ? settings_.RankPics + BadgeName(row.level) : "";
+    row.looked_up = true;
   }
   return true;
 }

@@ -2,12 +2,13 @@
 // the conversion of clicked links. The window and the command line are two faces on it.
 // Threads: everything runs on the owner's thread, except RunSearch, which a search worker may
 // run while the owner leaves the search's data alone (the records of the affiliate item search
-// and the user lookup, Sellers, and the two components they use); AbortSearch may be called
-// from any thread.
+// and the user lookup, Sellers, and the two components they use; the user lookup runs on a
+// thread of the search's own); AbortSearch may be called from any thread.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,11 +81,24 @@ class ShopFinder {
   // The count box's value for a typed text: a number clamped to 1-120, 1 when not a number.
   static int ClampCount(const std::string& text);
 
-  // The whole search: CollectSellers, LookUpSellers, FillList.
+  // The whole search: CollectSellers, LookUpSellers, FillList. Each batch of 40 sellers is
+  // looked up, on a thread of its own, as soon as the paging has found it, while the paging
+  // goes on; the calls, the rows and every outcome are those of the paging followed by the
+  // look-ups.
   SearchOutcome RunSearch(const SearchChoices& choices);
-  bool CollectSellers(const SearchChoices& choices, int& count);
+  // Pages until `count` sellers are found (or a page fails or brings nothing); `count` then
+  // holds how many were. `batch_found(first, last)`, when given, hears of each full batch of
+  // rows the moment its last seller is found.
+  bool CollectSellers(const SearchChoices& choices, int& count,
+                      const std::function<void(int first, int last)>& batch_found = {});
   bool IsNewSeller(int count, const std::string& nick) const;
+  // Looks up rows 0..count-1 in batches of 40, one after the other.
   bool LookUpSellers(int count);
+  // Looks up the sellers of rows first..last; false when the call failed.
+  bool LookUpBatch(int first, int last);
+  // False: every look-up waits for the paging to end, as the search was first built (the tests
+  // run both orders over the same replies).
+  void SetOverlapLookups(bool overlap) { overlap_lookups_ = overlap; }
   std::vector<SellerRow> FillList(int count) const;
   // Makes the search in progress end at once, from any thread; ClearAbort before the next.
   void AbortSearch();
@@ -128,6 +142,7 @@ class ShopFinder {
   ACatsInfo Cats_{};
   std::string DefaultNick_ = finder_defaults::kDefaultNick;
   bool config_loaded_ = false;
+  bool overlap_lookups_ = true;
 };
 
 }  // namespace vendrix

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "platform/CodePage.h"
 #include "tests/support/FakeGateway.h"
 
@@ -252,6 +255,74 @@ TEST_F(ShopFinderTest, AFailingLaterBatchKeepsTheEarlierRows) {
 
   batch = 1;  // now the first batch of the next search fails
   EXPECT_FALSE(Search(*finder, 10).found);
+}
+
+// The look-ups overlap the paging; what is sent and what comes out is exactly what paging
+// first and looking up afterwards gives, faults included.
+TEST_F(ShopFinderTest, OverlappedLookUpsSendTheSameCallsAndGiveTheSameRows) {
+  auto fails_with = [](const std::string& nick) {
+    return [nick](const std::vector<std::string>& nicks) {
+      bool fail = std::find(nicks.begin(), nicks.end(), nick) != nicks.end();
+      return fail ? Error() : UsersReply(nicks, [](const std::string& n) {
+        return std::to_string(1 + n.size() % 20);
+      });
+    };
+  };
+  auto pages_until = [](int last_good, int per_page) {
+    return [=](int page) {
+      return page <= last_good ? ItemsPage(Sellers((page - 1) * per_page, per_page)) : Error();
+    };
+  };
+  struct Case {
+    const char* name;
+    int count;
+    std::function<std::string(int)> page;
+    std::function<std::string(const std::vector<std::string>&)> users;
+  };
+  const Case cases[] = {
+      {"three full batches", 120, pages_until(9, 40), fails_with("none")},
+      {"a page fails after 80", 120, pages_until(2, 40), fails_with("none")},
+      {"41 sellers: a batch and one", 41, pages_until(9, 40), fails_with("none")},
+      {"the first batch fails", 120, pages_until(9, 40), fails_with("s0")},
+      {"the second batch fails", 120, pages_until(9, 40), fails_with("s40")},
+      {"the last, partial batch fails", 100, pages_until(9, 40), fails_with("s80")},
+      {"a page without entries after 55", 120,
+       [](int page) { return ItemsPage(page == 1 ? Sellers(0, 30) : page == 2 ? Sellers(30, 25)
+                                                                             : std::vector<std::string>{}); },
+       fails_with("none")},
+      {"the first page fails", 40, pages_until(0, 40), fails_with("none")},
+  };
+  for (const Case& c : cases) {
+    page_ = c.page;
+    users_ = c.users;
+    struct Run {
+      SearchOutcome outcome;
+      std::multiset<std::string> calls;
+    } runs[2];
+    for (bool overlap : {false, true}) {
+      auto finder = Started();
+      finder->SetOverlapLookups(overlap);
+      size_t before = gateway_.RequestCount();
+      runs[overlap].outcome = Search(*finder, c.count);
+      auto requests = gateway_.Requests();
+      for (size_t i = before; i < requests.size(); ++i) {
+        const auto& params = requests[i].params;
+        runs[overlap].calls.insert(params.at("method") + " " +
+                                   (params.count("page_no") ? params.at("page_no") : "") + " " +
+                                   (params.count("nicks") ? params.at("nicks") : ""));
+      }
+    }
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(runs[1].calls, runs[0].calls);
+    EXPECT_EQ(runs[1].outcome.found, runs[0].outcome.found);
+    EXPECT_EQ(runs[1].outcome.count, runs[0].outcome.count);
+    ASSERT_EQ(runs[1].outcome.rows.size(), runs[0].outcome.rows.size());
+    for (size_t i = 0; i < runs[0].outcome.rows.size(); ++i) {
+      const SellerRow& a = runs[0].outcome.rows[i];
+      const SellerRow& b = runs[1].outcome.rows[i];
+      EXPECT_TRUE(a.nick == b.nick && a.location == b.location && a.level == b.level) << i;
+    }
+  }
 }
 
 TEST_F(ShopFinderTest, LocationsLevelsAndBadges) {
