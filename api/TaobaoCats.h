@@ -32,11 +32,28 @@ struct TaobaoCatsName {
   std::string app_key;
   std::string parent_cid;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaoCatsName> kFields[] = {
+      {"v", &TaobaoCatsName::v},
+      {"cids", &TaobaoCatsName::cids},
+      {"timestamp", &TaobaoCatsName::timestamp},
+      {"http", &TaobaoCatsName::http},
+      {"sign", &TaobaoCatsName::sign},
+      {"fields", &TaobaoCatsName::fields},
+      {"format", &TaobaoCatsName::format},
+      {"method", &TaobaoCatsName::method},
+      {"app_key", &TaobaoCatsName::app_key},
+      {"parent_cid", &TaobaoCatsName::parent_cid},
+      {"sign_method", &TaobaoCatsName::sign_method}};
 };
 
 struct TaobaoCatsXML {
   std::string item_cat;   // carried, not consulted by the walk
   std::string item_cats;  // presence element and list element
+
+  static constexpr FieldRef<TaobaoCatsXML> kFields[] = {
+      {"item_cat", &TaobaoCatsXML::item_cat},
+      {"item_cats", &TaobaoCatsXML::item_cats}};
 };
 
 struct TaobaoCatsInfo {

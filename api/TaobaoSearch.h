@@ -40,6 +40,22 @@ struct TaobaoSearchName {
   std::string page_no;
   std::string page_size;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaoSearchName> kFields[] = {
+      {"v", &TaobaoSearchName::v},
+      {"q", &TaobaoSearchName::q},
+      {"cid", &TaobaoSearchName::cid},
+      {"timestamp", &TaobaoSearchName::timestamp},
+      {"http", &TaobaoSearchName::http},
+      {"sign", &TaobaoSearchName::sign},
+      {"nicks", &TaobaoSearchName::nicks},
+      {"fields", &TaobaoSearchName::fields},
+      {"format", &TaobaoSearchName::format},
+      {"method", &TaobaoSearchName::method},
+      {"app_key", &TaobaoSearchName::app_key},
+      {"page_no", &TaobaoSearchName::page_no},
+      {"page_size", &TaobaoSearchName::page_size},
+      {"sign_method", &TaobaoSearchName::sign_method}};
 };
 
 struct TaobaoSearchXML {
@@ -48,6 +64,13 @@ struct TaobaoSearchXML {
   std::string item_search;
   std::string total_results;  // presence element, also the total count
   std::string item_categories;
+
+  static constexpr FieldRef<TaobaoSearchXML> kFields[] = {
+      {"location", &TaobaoSearchXML::location},
+      {"items", &TaobaoSearchXML::items},
+      {"item_search", &TaobaoSearchXML::item_search},
+      {"total_results", &TaobaoSearchXML::total_results},
+      {"item_categories", &TaobaoSearchXML::item_categories}};
 };
 
 struct TaobaoSearchInfo {

@@ -29,10 +29,24 @@ struct TaobaoShopName {
   std::string method;
   std::string app_key;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaoShopName> kFields[] = {
+      {"v", &TaobaoShopName::v},
+      {"nick", &TaobaoShopName::nick},
+      {"timestamp", &TaobaoShopName::timestamp},
+      {"http", &TaobaoShopName::http},
+      {"sign", &TaobaoShopName::sign},
+      {"fields", &TaobaoShopName::fields},
+      {"format", &TaobaoShopName::format},
+      {"method", &TaobaoShopName::method},
+      {"app_key", &TaobaoShopName::app_key},
+      {"sign_method", &TaobaoShopName::sign_method}};
 };
 
 struct TaobaoShopXML {
   std::string shop;  // presence element, whose children are read
+
+  static constexpr FieldRef<TaobaoShopXML> kFields[] = {{"shop", &TaobaoShopXML::shop}};
 };
 
 struct TaobaoShopInfo {

@@ -30,6 +30,18 @@ struct TaobaoUsersName {
   std::string method;
   std::string app_key;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaoUsersName> kFields[] = {
+      {"v", &TaobaoUsersName::v},
+      {"timestamp", &TaobaoUsersName::timestamp},
+      {"http", &TaobaoUsersName::http},
+      {"sign", &TaobaoUsersName::sign},
+      {"nicks", &TaobaoUsersName::nicks},
+      {"fields", &TaobaoUsersName::fields},
+      {"format", &TaobaoUsersName::format},
+      {"method", &TaobaoUsersName::method},
+      {"app_key", &TaobaoUsersName::app_key},
+      {"sign_method", &TaobaoUsersName::sign_method}};
 };
 
 struct TaobaoUsersXML {
@@ -38,6 +50,13 @@ struct TaobaoUsersXML {
   std::string location;
   std::string buyer_credit;
   std::string seller_credit;
+
+  static constexpr FieldRef<TaobaoUsersXML> kFields[] = {
+      {"user", &TaobaoUsersXML::user},
+      {"users", &TaobaoUsersXML::users},
+      {"location", &TaobaoUsersXML::location},
+      {"buyer_credit", &TaobaoUsersXML::buyer_credit},
+      {"seller_credit", &TaobaoUsersXML::seller_credit}};
 };
 
 struct UserCredit {

@@ -33,11 +33,28 @@ struct TaobaokeConvertName {
   std::string method;
   std::string app_key;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaokeConvertName> kFields[] = {
+      {"v", &TaobaokeConvertName::v},
+      {"iids", &TaobaokeConvertName::iids},
+      {"nick", &TaobaokeConvertName::nick},
+      {"timestamp", &TaobaokeConvertName::timestamp},
+      {"http", &TaobaokeConvertName::http},
+      {"sign", &TaobaokeConvertName::sign},
+      {"fields", &TaobaokeConvertName::fields},
+      {"format", &TaobaokeConvertName::format},
+      {"method", &TaobaokeConvertName::method},
+      {"app_key", &TaobaokeConvertName::app_key},
+      {"sign_method", &TaobaokeConvertName::sign_method}};
 };
 
 struct TaobaokeConvertXML {
   std::string total_results;   // presence element, also the total count
   std::string taobaoke_items;  // list element
+
+  static constexpr FieldRef<TaobaokeConvertXML> kFields[] = {
+      {"total_results", &TaobaokeConvertXML::total_results},
+      {"taobaoke_items", &TaobaokeConvertXML::taobaoke_items}};
 };
 
 struct TaobaokeConvertInfo {

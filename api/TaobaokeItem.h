@@ -63,11 +63,43 @@ struct TaobaokeItemName {
   std::string page_size;
   std::string is_guarantee;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaokeItemName> kFields[] = {
+      {"v", &TaobaokeItemName::v},
+      {"cid", &TaobaokeItemName::cid},
+      {"auto_send", &TaobaokeItemName::auto_send},
+      {"area", &TaobaokeItemName::area},
+      {"sort", &TaobaokeItemName::sort},
+      {"nick", &TaobaokeItemName::nick},
+      {"timestamp", &TaobaokeItemName::timestamp},
+      {"http", &TaobaokeItemName::http},
+      {"sign", &TaobaokeItemName::sign},
+      {"start_commissionNum", &TaobaokeItemName::start_commissionNum},
+      {"end_commissionNum", &TaobaokeItemName::end_commissionNum},
+      {"start_commissionRate", &TaobaokeItemName::start_commissionRate},
+      {"end_commissionRate", &TaobaokeItemName::end_commissionRate},
+      {"fields", &TaobaokeItemName::fields},
+      {"format", &TaobaokeItemName::format},
+      {"method", &TaobaokeItemName::method},
+      {"app_key", &TaobaokeItemName::app_key},
+      {"keyword", &TaobaokeItemName::keyword},
+      {"start_price", &TaobaokeItemName::start_price},
+      {"end_price", &TaobaokeItemName::end_price},
+      {"page_no", &TaobaokeItemName::page_no},
+      {"start_credit", &TaobaokeItemName::start_credit},
+      {"end_credit", &TaobaokeItemName::end_credit},
+      {"page_size", &TaobaokeItemName::page_size},
+      {"is_guarantee", &TaobaokeItemName::is_guarantee},
+      {"sign_method", &TaobaokeItemName::sign_method}};
 };
 
 struct TaobaokeItemXML {
   std::string total_results;   // presence element, also the total count
   std::string taobaoke_items;  // list element
+
+  static constexpr FieldRef<TaobaokeItemXML> kFields[] = {
+      {"total_results", &TaobaokeItemXML::total_results},
+      {"taobaoke_items", &TaobaokeItemXML::taobaoke_items}};
 };
 
 struct TaobaokeItemInfo {

@@ -32,11 +32,28 @@ struct TaobaokeShopName {
   std::string method;
   std::string app_key;
   std::string sign_method;
+
+  static constexpr FieldRef<TaobaokeShopName> kFields[] = {
+      {"v", &TaobaokeShopName::v},
+      {"nick", &TaobaokeShopName::nick},
+      {"sids", &TaobaokeShopName::sids},
+      {"timestamp", &TaobaokeShopName::timestamp},
+      {"http", &TaobaokeShopName::http},
+      {"sign", &TaobaokeShopName::sign},
+      {"fields", &TaobaokeShopName::fields},
+      {"format", &TaobaokeShopName::format},
+      {"method", &TaobaokeShopName::method},
+      {"app_key", &TaobaokeShopName::app_key},
+      {"sign_method", &TaobaokeShopName::sign_method}};
 };
 
 struct TaobaokeShopXML {
   std::string taobaoke_shop;   // carried, not consulted by the walk
   std::string taobaoke_shops;  // presence element and list element
+
+  static constexpr FieldRef<TaobaokeShopXML> kFields[] = {
+      {"taobaoke_shop", &TaobaokeShopXML::taobaoke_shop},
+      {"taobaoke_shops", &TaobaokeShopXML::taobaoke_shops}};
 };
 
 struct TaobaokeShopInfo {

@@ -1,11 +1,112 @@
 // TXMLData's Read operations on small inline configuration documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <span>
+#include <string>
+#include <type_traits>
+#include <vector>
+
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
 namespace {
+
+// Every field of an operation's four records after the read, by "record.field": "cond.v",
+// "back.buyer_credit.level", "name.timestamp", "xml.users".
+using FieldValues = std::map<std::string, std::string>;
+
+constexpr const char* kCaller = "caller";
+
+// Adds each field of `record` under prefix + its name; a user record brings its credit blocks.
+template <typename Record>
+void AddFields(std::map<std::string, std::string*>& fields, const std::string& prefix,
+               Record& record, std::span<const FieldRef<Record>> refs) {
+  for (const auto& ref : refs) fields[prefix + ref.name] = &(record.*ref.member);
+  if constexpr (std::is_same_v<Record, TaobaoUsersInfo>) {
+    AddFields<UserCredit>(fields, prefix + "buyer_credit.", record.buyer_credit,
+                          UserCredit::kFields);
+    AddFields<UserCredit>(fields, prefix + "seller_credit.", record.seller_credit,
+                          UserCredit::kFields);
+  }
+}
+
+// Runs `Read` on records whose every field holds kCaller.
+template <typename Component, auto Read>
+FieldValues ReadIntoCallerRecords(TXMLData& data) {
+  typename Component::ConditionsType cond;
+  typename Component::InfoType back;
+  typename Component::NameType name;
+  typename Component::XmlType xml;
+  std::map<std::string, std::string*> fields;
+  AddFields<decltype(cond)>(fields, "cond.", cond, Component::kConditionFields);
+  AddFields<decltype(back)>(fields, "back.", back, decltype(back)::kFields);
+  AddFields<decltype(name)>(fields, "name.", name, decltype(name)::kFields);
+  AddFields<decltype(xml)>(fields, "xml.", xml, decltype(xml)::kFields);
+  for (auto& [field, value] : fields) *value = kCaller;
+  (data.*Read)(cond, back, name, xml);
+  FieldValues values;
+  for (const auto& [field, value] : fields) values[field] = *value;
+  return values;
+}
+
+// "TaobaoUsers/back/buyer_credit" -> {"TaobaoUsers", "back", "buyer_credit"}.
+std::vector<std::string> Steps(const std::string& path) {
+  std::vector<std::string> steps;
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = std::min(path.find('/', start), path.size());
+    steps.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return steps;
+}
+
+// An element of the document, built from the paths of its leaves.
+struct Element {
+  std::string name;
+  std::string text;
+  std::vector<Element> children;
+
+  // Adds the element at `path` ("TaobaoUsers/back/buyer_credit/lever") holding the path itself.
+  void Add(const std::string& path) {
+    Element* at = this;
+    for (const std::string& step : Steps(path)) {
+      auto child = std::find_if(at->children.begin(), at->children.end(),
+                                [&](const Element& e) { return e.name == step; });
+      at = child != at->children.end() ? &*child : &at->children.emplace_back(Element{step});
+    }
+    at->text = path;
+  }
+
+  std::string Xml() const {
+    std::string inner = text;
+    for (const auto& child : children) inner += child.Xml();
+    return "<" + name + ">" + inner + "</" + name + ">";
+  }
+};
+
+// The field an element fills: its own name, except these, wherever they occur.
+std::string FieldOf(const std::string& element) {
+  static const std::map<std::string, std::string> kOtherNames = {
+      {"time", "timestamp"},
+      {"auto", "auto_send"},
+      {"guarantee", "is_guarantee"},
+      {"s_num", "start_commissionNum"},
+      {"e_num", "end_commissionNum"},
+      {"s_rate", "start_commissionRate"},
+      {"e_rate", "end_commissionRate"},
+      {"s_price", "start_price"},
+      {"e_price", "end_price"},
+      {"s_credit", "start_credit"},
+      {"e_credit", "end_credit"},
+      {"lever", "level"},
+      {"scord", "score"},
+      {"_type", "type"}};
+  auto other = kOtherNames.find(element);
+  return other == kOtherNames.end() ? element : other->second;
+}
 
 class XMLDataReadTest : public ::testing::Test {
  protected:
@@ -185,6 +286,126 @@ TEST_F(XMLDataReadTest, ValuesComeBackAsGbk) {
   TaobaoShopXML xml;
   data_.ReadTaobaoShop(cond, back, name, xml);
   EXPECT_EQ(back.title, Utf8ToGbk("标题"));
+}
+
+TEST_F(XMLDataReadTest, EveryElementFillsItsOwnField) {
+  struct Operation {
+    const char* read;
+    FieldValues (*run)(TXMLData&);
+    std::string section;
+    // The elements of the section's "cond", "back" and "name"; a "/" steps into a child.
+    std::vector<std::string> cond, back, name;
+    // Full paths from the root of the elements that fill the XML record.
+    std::vector<std::string> xml;
+  };
+  const std::vector<std::string> common_cond = {"v", "method", "format", "sign_method"};
+  const std::vector<std::string> affiliate_item_back = {
+      "iid",       "nick",       "title",          "price",           "pic_url",
+      "click_url", "commission", "commission_num", "commission_rate", "commission_volume"};
+  const Operation operations[] = {
+      {"ReadTaobaokeItem",
+       ReadIntoCallerRecords<TTaobaokeItem, &TXMLData::ReadTaobaokeItem>,
+       "TaobaokeItem",
+       {"v", "method", "format", "sign_method", "s_num", "e_num", "s_rate", "e_rate"},
+       affiliate_item_back,
+       {"v", "cid", "auto", "area", "sort", "nick", "time", "http", "sign", "s_num", "e_num",
+        "s_rate", "e_rate", "fields", "format", "method", "app_key", "keyword", "s_price",
+        "e_price", "page_no", "s_credit", "e_credit", "page_size", "guarantee", "sign_method"},
+       {"TaobaokeItem/xmlname/total_results", "TaobaokeItem/xmlname/taobaoke_items"}},
+      {"ReadTaobaoUsers",
+       ReadIntoCallerRecords<TTaobaoUsers, &TXMLData::ReadTaobaoUsers>,
+       "TaobaoUsers",
+       common_cond,
+       {"sex", "nick", "city", "state", "user_id", "created", "last_visit",
+        "buyer_credit/lever", "buyer_credit/scord", "buyer_credit/good_num",
+        "buyer_credit/total_num", "seller_credit/lever", "seller_credit/scord",
+        "seller_credit/good_num", "seller_credit/total_num"},
+       {"v", "time", "http", "sign", "nicks", "fields", "format", "method", "app_key",
+        "sign_method"},
+       {"TaobaoUsers/xmlname/user", "TaobaoUsers/xmlname/users", "TaobaoUsers/xmlname/location",
+        "TaobaoUsers/xmlname/buyer_credit", "TaobaoUsers/xmlname/seller_credit"}},
+      {"ReadTaobaoCats",
+       ReadIntoCallerRecords<TTaobaoCats, &TXMLData::ReadTaobaoCats>,
+       "TaobaoCats",
+       common_cond,
+       {"cid", "name", "status", "is_parent", "parent_cid", "sort_order"},
+       {"v", "time", "http", "sign", "cids", "format", "fields", "method", "app_key",
+        "parent_cid", "sign_method"},
+       {"TaobaoCat/xmlname/item_cat", "TaobaoCats/xmlname/item_cats"}},
+      {"ReadTaobaoShop",
+       ReadIntoCallerRecords<TTaobaoShop, &TXMLData::ReadTaobaoShop>,
+       "TaobaoShop",
+       common_cond,
+       {"sid", "cid", "nick", "desc", "title", "created", "bulletin", "pic_path", "modified"},
+       {"v", "time", "http", "sign", "nick", "fields", "format", "method", "app_key",
+        "sign_method"},
+       {"TaobaoShop/xmlname/shop"}},
+      {"ReadTaobaoSearch",
+       ReadIntoCallerRecords<TTaobaoSearch, &TXMLData::ReadTaobaoSearch>,
+       "TaobaoSearch",
+       common_cond,
+       {"iid", "nick", "city", "count", "state", "title", "total", "price", "_type", "score",
+        "volume", "pic_url", "post_fee", "delist_time", "category_id"},
+       {"q", "v", "cid", "time", "http", "sign", "nicks", "format", "fields", "method",
+        "app_key", "sign_method"},
+       {"TaobaoSearch/xmlname/location", "TaobaoSearch/xmlname/item_search",
+        "TaobaoSearch/xmlname/items", "TaobaoSearch/xmlname/total_results",
+        "TaobaoSearch/xmlname/item_categories"}},
+      {"ReadTaobaokeShop",
+       ReadIntoCallerRecords<TTaobaokeShop, &TXMLData::ReadTaobaokeShop>,
+       "TaobaokeShop",
+       common_cond,
+       {"user_id", "click_url", "shop_title", "commission_rate"},
+       {"v", "time", "http", "sign", "nick", "sids", "fields", "format", "method", "app_key",
+        "sign_method"},
+       {"taobaoke_shop/xmlname/taobaoke_shop", "taobaoke_shops/xmlname/taobaoke_shops"}},
+      {"ReadTaobaokeConvert",
+       ReadIntoCallerRecords<TTaobaokeConvert, &TXMLData::ReadTaobaokeConvert>,
+       "TaobaokeConvert",
+       common_cond,
+       affiliate_item_back,
+       {"v", "time", "http", "sign", "nick", "iids", "fields", "format", "method", "app_key",
+        "sign_method"},
+       {"total_results/xmlname/total_results", "TaobaokeItem/xmlname/taobaoke_items"}},
+  };
+
+  for (const Operation& op : operations) {
+    // Each element holds its own path as text; `filled` maps a field to the path it must hold.
+    Element root{"config"};
+    std::map<std::string, std::string> filled;
+    for (const auto& [record, elements] :
+         {std::pair{"cond", &op.cond}, {"back", &op.back}, {"name", &op.name}}) {
+      for (const std::string& element : *elements) {
+        std::string path = op.section + "/" + record + "/" + element;
+        std::string field = record;
+        for (const std::string& step : Steps(element)) field += "." + FieldOf(step);
+        filled[field] = path;
+        root.Add(path);
+      }
+    }
+    for (const std::string& path : op.xml) {
+      filled["xml." + FieldOf(Steps(path).back())] = path;
+      root.Add(path);
+    }
+    Load(root.Xml());
+
+    FieldValues values = op.run(data_);
+    EXPECT_EQ(data_.LastError(), "") << op.read;
+    for (const auto& [field, path] : filled) {
+      EXPECT_TRUE(values.contains(field))
+          << op.read << ": element " << path << " names a field the records lack: " << field;
+    }
+    for (const auto& [field, value] : values) {
+      auto from = filled.find(field);
+      if (from != filled.end()) {
+        EXPECT_EQ(value, from->second)
+            << op.read << ": element " << from->second << " should fill " << field;
+      } else {
+        EXPECT_EQ(value, kCaller) << op.read << ": no element fills " << field
+                                  << ", so it keeps the caller's value";
+      }
+    }
+  }
 }
 
 }  // namespace
