@@ -19,13 +19,6 @@ int ParseLevel(const std::string& text) {
   return level >= 1 && level <= kCreditLevels ? level : 0;
 }
 
-// Hands the converted address on; one the platform left empty, or one that is not an http(s)
-// address (an option for the browser, a file: address), goes nowhere.
-bool OpenClickAddress(const std::string& address, const LinkOpener& open) {
-  if (!IsWebAddress(address)) return false;
-  return open(address);
-}
-
 }  // namespace
 
 ShopFinder::ShopFinder(Settings settings) : settings_(std::move(settings)) {
@@ -244,19 +237,19 @@ void ShopFinder::ClearAbort() {
   TaobaoUsers1.Http().ClearAbort();
 }
 
-bool ShopFinder::LoadShop(size_t row) {
-  if (row >= Sellers_.size()) return false;
-  Info& seller = Sellers_[row];
-  TaobaoShopConditions cond;
-  cond.nick = seller.nick;
-  cond.app_key = KeItemCond.app_key;
-  cond.app_sec = KeItemCond.app_sec;
-  TaobaoShopInfo back;
-  TaobaoShopName name;
-  TaobaoShopXML xml;
-  XMLData1.ReadTaobaoShop(cond, back, name, xml);
+ShopLookupJob ShopFinder::PrepareShopLookup(const Info& seller) {
+  ShopLookupJob job;
+  job.cond.nick = seller.nick;
+  job.cond.app_key = KeItemCond.app_key;
+  job.cond.app_sec = KeItemCond.app_sec;
+  XMLData1.ReadTaobaoShop(job.cond, job.back, job.name, job.xml);
+  return job;
+}
+
+bool ShopFinder::RunShopLookup(ShopLookupJob& job, Info& seller) {
   const TaobaoShopInfo* shop = nullptr;
-  if (!TaobaoShop1.Execute(cond, back, name, xml, shop)) return false;
+  // On failure the row is left as it was, so the next selection of the row tries again.
+  if (!TaobaoShop1.Execute(job.cond, job.back, job.name, job.xml, shop)) return false;
   seller.sid = shop->sid;
   seller.title = shop->title;
   seller.logo_url = settings_.ShopLogo + shop->pic_path;
@@ -264,21 +257,46 @@ bool ShopFinder::LoadShop(size_t row) {
   return true;
 }
 
+bool ShopFinder::LoadShop(size_t row) {
+  if (row >= Sellers_.size()) return false;
+  ShopLookupJob job = PrepareShopLookup(Sellers_[row]);
+  return RunShopLookup(job, Sellers_[row]);
+}
+
 bool ShopFinder::LoadShopItems(size_t row) {
   if (row >= Sellers_.size()) return false;
-  if (!Sellers_[row].shop_loaded && !LoadShop(row)) return false;
-  Info& seller = Sellers_[row];
-  TaobaoSearchConditions cond;
-  cond.nicks = seller.nick;
-  cond.page_size = finder_defaults::kShopPageSize;
-  cond.app_key = KeItemCond.app_key;
-  cond.app_sec = KeItemCond.app_sec;
-  TaobaoSearchInfo back;
-  TaobaoSearchName name;
-  TaobaoSearchXML xml;
-  XMLData1.ReadTaobaoSearch(cond, back, name, xml);
-  seller.items.reset();
-  return TaobaoSearch1.Execute(cond, back, name, xml, seller.items);
+  ShopPageJob job = PrepareShopPage(row);
+  bool loaded = RunShopPage(job);
+  StoreShopPage(job);
+  return loaded;
+}
+
+ShopPageJob ShopFinder::PrepareShopPage(size_t row) {
+  ShopPageJob job;
+  job.row = row;
+  if (row >= Sellers_.size()) return job;
+  job.seller = Sellers_[row];
+  if (!job.seller.shop_loaded) job.shop = PrepareShopLookup(job.seller);
+  job.items_cond.nicks = job.seller.nick;
+  job.items_cond.page_size = finder_defaults::kShopPageSize;
+  job.items_cond.app_key = KeItemCond.app_key;
+  job.items_cond.app_sec = KeItemCond.app_sec;
+  XMLData1.ReadTaobaoSearch(job.items_cond, job.items_back, job.items_name, job.items_xml);
+  return job;
+}
+
+bool ShopFinder::RunShopPage(ShopPageJob& job) {
+  job.loaded = false;
+  // Without its shop the item search is not made, and the items stay what they were.
+  if (job.shop && !RunShopLookup(*job.shop, job.seller)) return false;
+  job.seller.items.reset();
+  job.loaded = TaobaoSearch1.Execute(job.items_cond, job.items_back, job.items_name,
+                                     job.items_xml, job.seller.items);
+  return job.loaded;
+}
+
+void ShopFinder::StoreShopPage(const ShopPageJob& job) {
+  if (job.row < Sellers_.size()) Sellers_[job.row] = job.seller;
 }
 
 std::string ShopFinder::BuildShopPage(size_t row) const {
@@ -287,35 +305,64 @@ std::string ShopFinder::BuildShopPage(size_t row) const {
 }
 
 bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {
-  TaobaokeConvertConditions cond;
-  cond.iids = iid;
-  cond.nick = DefaultNick_;
-  cond.app_key = KeItemCond.app_key;
-  cond.app_sec = KeItemCond.app_sec;
-  TaobaokeConvertInfo back;
-  TaobaokeConvertName name;
-  TaobaokeConvertXML xml;
-  XMLData1.ReadTaobaokeConvert(cond, back, name, xml);
-  const ATaobaokeConvertInfo* table = nullptr;
-  return TaobaokeConvert1.Execute(cond, back, name, xml, table) &&
-         TaobaokeConvert1.RowsWritten() > 0 && OpenClickAddress((*table)[0].click_url, open);
+  ConversionJob job = PrepareItemConversion(iid);
+  return RunConversion(job) && open(job.click_url);
 }
 
 bool ShopFinder::OpenShopLink(size_t row, const LinkOpener& open) {
   if (row >= Sellers_.size()) return false;
-  TaobaokeShopConditions cond;
-  cond.nick = DefaultNick_;
-  cond.sids = Sellers_[row].sid;
-  cond.app_key = KeItemCond.app_key;
-  cond.app_sec = KeItemCond.app_sec;
-  TaobaokeShopInfo back;
-  TaobaokeShopName name;
-  TaobaokeShopXML xml;
-  XMLData1.ReadTaobaokeShop(cond, back, name, xml);
-  const ATaobaokeShopInfo* table = nullptr;
-  // The table keeps rows of earlier calls: a reply without shops must not open the last one.
-  return TaobaokeShop1.Execute(cond, back, name, xml, table) && TaobaokeShop1.RowsWritten() > 0 &&
-         OpenClickAddress((*table)[0].click_url, open);
+  ConversionJob job = PrepareShopConversion(Sellers_[row].sid);
+  return RunConversion(job) && open(job.click_url);
+}
+
+ConversionJob ShopFinder::PrepareItemConversion(const std::string& iid) {
+  ConversionJob job;
+  job.kind = ConversionJob::kItem;
+  job.item_cond.iids = iid;
+  job.item_cond.nick = DefaultNick_;
+  job.item_cond.app_key = KeItemCond.app_key;
+  job.item_cond.app_sec = KeItemCond.app_sec;
+  XMLData1.ReadTaobaokeConvert(job.item_cond, job.item_back, job.item_name, job.item_xml);
+  return job;
+}
+
+ConversionJob ShopFinder::PrepareShopConversion(const std::string& sid) {
+  ConversionJob job;
+  job.kind = ConversionJob::kShop;
+  job.shop_cond.nick = DefaultNick_;
+  job.shop_cond.sids = sid;
+  job.shop_cond.app_key = KeItemCond.app_key;
+  job.shop_cond.app_sec = KeItemCond.app_sec;
+  XMLData1.ReadTaobaokeShop(job.shop_cond, job.shop_back, job.shop_name, job.shop_xml);
+  return job;
+}
+
+bool ShopFinder::RunConversion(ConversionJob& job) {
+  job.click_url.clear();
+  std::string address;
+  if (job.kind == ConversionJob::kItem) {
+    const ATaobaokeConvertInfo* table = nullptr;
+    if (!TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
+                                  table) ||
+        TaobaokeConvert1.RowsWritten() == 0) {
+      return false;
+    }
+    address = (*table)[0].click_url;
+  } else {
+    const ATaobaokeShopInfo* table = nullptr;
+    // The table keeps rows of earlier calls: a reply without shops must not open the last one.
+    if (!TaobaokeShop1.Execute(job.shop_cond, job.shop_back, job.shop_name, job.shop_xml,
+                               table) ||
+        TaobaokeShop1.RowsWritten() == 0) {
+      return false;
+    }
+    address = (*table)[0].click_url;
+  }
+  // An address the platform left empty, or one that is not an http(s) address (an option for
+  // the browser, a file: address), goes nowhere.
+  if (!IsWebAddress(address)) return false;
+  job.click_url = address;
+  return true;
 }
 
 }  // namespace vendrix

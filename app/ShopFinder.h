@@ -21,6 +21,7 @@
 #include "app/Links.h"
 #include "app/ReferenceTables.h"
 #include "app/SellerInfo.h"
+#include "app/ShopJobs.h"
 #include "config/XMLData.h"
 #include "platform/Settings.h"
 
@@ -104,14 +105,29 @@ class ShopFinder {
   void AbortSearch();
   void ClearAbort();
 
-  // The shop page of row `row` of Sellers.
+  // The shop page of row `row` of Sellers, on the owner's thread.
   bool LoadShop(size_t row);
   bool LoadShopItems(size_t row);
   std::string BuildShopPage(size_t row) const;
 
+  // LoadShopItems in its two halves. Prepare (owner thread) reads the configuration into the
+  // job; Run (one thread at a time, the shop lookup's and item search's components) makes the
+  // calls on the job's copy of the row and returns whether the items were loaded; Store
+  // (owner thread) puts the row back. A row that a new search replaced is not the owner's
+  // to store: the window drops such jobs.
+  ShopPageJob PrepareShopPage(size_t row);
+  bool RunShopPage(ShopPageJob& job);
+  void StoreShopPage(const ShopPageJob& job);
+
   // Converts an item or the shop of row `row` and hands the click address to `open`.
   bool OpenItemLink(const std::string& iid, const LinkOpener& open);
   bool OpenShopLink(size_t row, const LinkOpener& open);
+
+  // The conversions in their two halves: Prepare on the owner's thread, Run on one thread at
+  // a time (the conversion components); true when it wrote a web address into the job.
+  ConversionJob PrepareItemConversion(const std::string& iid);
+  ConversionJob PrepareShopConversion(const std::string& sid);
+  bool RunConversion(ConversionJob& job);
 
   const Settings& GetSettings() const { return settings_; }
   const ACatsInfo& Cats() const { return Cats_; }
@@ -141,6 +157,9 @@ class ShopFinder {
   PInfo Sellers_;
   ACatsInfo Cats_{};
   std::string DefaultNick_ = finder_defaults::kDefaultNick;
+  ShopLookupJob PrepareShopLookup(const Info& seller);
+  bool RunShopLookup(ShopLookupJob& job, Info& seller);
+
   bool config_loaded_ = false;
   bool overlap_lookups_ = true;
 };

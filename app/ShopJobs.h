@@ -1,0 +1,55 @@
+// The shop page of a row and the conversion of a clicked link, each split in two: what reads
+// the configuration (prepared on the finder's owner thread, the only one that may touch it)
+// and the platform calls (run on any one thread at a time, with nothing but the job). The
+// window runs the calls off its own thread this way; the command line runs both halves at once.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "api/TaobaoSearch.h"
+#include "api/TaobaoShop.h"
+#include "api/TaobaokeConvert.h"
+#include "api/TaobaokeShop.h"
+#include "app/SellerInfo.h"
+
+namespace vendrix {
+
+// The records of one shop lookup, filled from the configuration.
+struct ShopLookupJob {
+  TaobaoShopConditions cond;
+  TaobaoShopInfo back;
+  TaobaoShopName name;
+  TaobaoShopXML xml;
+};
+
+// Loading the shop page of one row: the shop lookup when the row has none yet, then the item
+// search. The job works on a copy of the row, which the owner stores back.
+struct ShopPageJob {
+  size_t row = 0;
+  Info seller;
+  std::optional<ShopLookupJob> shop;
+  TaobaoSearchConditions items_cond;
+  TaobaoSearchInfo items_back;
+  TaobaoSearchName items_name;
+  TaobaoSearchXML items_xml;
+  bool loaded = false;  // the item search succeeded
+};
+
+// Converting one item or one shop into its affiliate click address.
+struct ConversionJob {
+  enum Kind { kItem, kShop };
+  Kind kind = kItem;
+  TaobaokeConvertConditions item_cond;
+  TaobaokeConvertInfo item_back;
+  TaobaokeConvertName item_name;
+  TaobaokeConvertXML item_xml;
+  TaobaokeShopConditions shop_cond;
+  TaobaokeShopInfo shop_back;
+  TaobaokeShopName shop_name;
+  TaobaokeShopXML shop_xml;
+  std::string click_url;  // the web address this conversion wrote; empty when none
+};
+
+}  // namespace vendrix
