@@ -28,8 +28,8 @@ TDemoCapture::TDemoCapture(TForm1* form, QString path, QElapsedTimer since)
       QApplication::exit(1);
     });
   });
-  connect(form, &TForm1::PageLoaded, this, [this](bool ok) {
-    if (!ok || !search_done_ || captured_) return;
+  connect(form, &TForm1::ShopPageShown, this, [this](int) {
+    if (!search_done_ || captured_) return;
     captured_ = true;
     std::printf("first shop page after %lld ms\n", static_cast<long long>(clock_.elapsed()));
     QTimer::singleShot(kSettleMs, this, &TDemoCapture::Capture);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/MyThread.h"
+#include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
 #include "gui/WebPage.h"
 #include "platform/CodePage.h"
@@ -80,6 +82,14 @@ TForm1::TForm1(Settings settings, QWidget* parent)
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
   finder_.StartUp();
+  // Every platform call of a click runs off this thread; see TPageLoader.
+  loader_ = new TPageLoader(
+      finder_, [this](const ShopPageJob& job) { PageReady(job); },
+      [this](const std::string& address) {
+        open_link_(address);
+        emit LinkOpened(QString::fromStdString(address));
+      },
+      this);
   ApplicationEvents1 = new TApplicationEvents(this);
 }
 
@@ -87,6 +97,7 @@ TForm1::~TForm1() {
   delete ApplicationEvents1;
   closing_ = true;
   StopSearch();
+  delete loader_;
   if (worker_) worker_->wait();
 }
 
@@ -171,7 +182,10 @@ void TForm1::BuildLayout() {
       [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); }, WebBrowser1));
   WebBrowser1->setGeometry(3, 7, 581, 655);
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
-  connect(WebBrowser1, &QWebEngineView::loadFinished, this, &TForm1::PageLoaded);
+  connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    emit PageLoaded(ok);
+    if (ok && loading_row_ >= 0) emit ShopPageShown(std::exchange(loading_row_, -1));
+  });
 
   setTabOrder(ComboBox1, ComboBoxEx1);
   setTabOrder(ComboBoxEx1, ComboBoxEx2);
@@ -228,6 +242,10 @@ void TForm1::StartSearch() {
   ComboBoxEx2->setCurrentIndex(high);
   ListView1->setRowCount(0);
   delegate_->SetHotRow(-1);
+  // Pages and conversions asked for before this search are never shown nor opened.
+  loader_->DropAll();
+  SetPageBusy(false);
+  shown_row_ = -1;
   ShowHtml(EmptyPage());
 
   SearchChoices choices;
@@ -286,8 +304,7 @@ void TForm1::SearchDone() {
   EnableControls(true);
   if (ListView1->rowCount() > 0) {
     ListView1->selectRow(0);
-    finder_.LoadShopItems(0);
-    ShowHtml(finder_.BuildShopPage(0));
+    ShowShopPage(0);
   }
   SetCaption(window_defaults::kProductName);
   emit SearchEnded(true);
@@ -304,9 +321,33 @@ void TForm1::SearchFailed() {
 void TForm1::ListView1Click(const QPoint& position) {
   QTableWidgetItem* item = ListView1->itemAt(position);
   if (item == nullptr) return;  // empty space below the rows
-  size_t row = static_cast<size_t>(item->row());
-  finder_.LoadShopItems(row);
-  ShowHtml(finder_.BuildShopPage(row));
+  ShowShopPage(item->row());
+}
+
+void TForm1::ShowShopPage(int row) {
+  loader_->LoadPage(finder_.PrepareShopPage(static_cast<size_t>(row)));
+  SetPageBusy(true);
+}
+
+void TForm1::PageReady(const ShopPageJob& job) {
+  if (closing_) return;
+  finder_.StoreShopPage(job);
+  shown_row_ = static_cast<int>(job.row);
+  loading_row_ = shown_row_;
+  ShowHtml(finder_.BuildShopPage(job.row));
+  SetPageBusy(false);
+}
+
+void TForm1::SetPageBusy(bool busy) {
+  // The page's own widget takes the cursor the page asks for; over it the busy one shows.
+  for (QWidget* widget : {static_cast<QWidget*>(WebBrowser1), WebBrowser1->focusProxy()}) {
+    if (widget == nullptr) continue;
+    if (busy) {
+      widget->setCursor(Qt::BusyCursor);
+    } else {
+      widget->unsetCursor();
+    }
+  }
 }
 
 void TForm1::ShowHtml(const std::string& gbk) {
@@ -317,26 +358,24 @@ void TForm1::ShowHtml(const std::string& gbk) {
 bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
   LinkDecision decision = DecideLink(ToGbk(url.toString()));
   if (decision.kind == LinkDecision::kPass) return false;
-  // The browser gets its answer at once; the conversion, a call to the platform, follows.
-  QMetaObject::invokeMethod(
-      this,
-      [this, decision] {
-        if (decision.kind == LinkDecision::kItem) {
-          OpenItemLink(decision.iid);
-        } else {
-          OpenShopLink();
-        }
-      },
-      Qt::QueuedConnection);
+  // The browser gets its answer at once; the conversion, a call to the platform, runs off
+  // this thread and opens its address when it is done.
+  if (decision.kind == LinkDecision::kItem) {
+    OpenItemLink(decision.iid);
+  } else {
+    OpenShopLink();
+  }
   return true;
 }
 
-void TForm1::OpenItemLink(const std::string& iid) { finder_.OpenItemLink(iid, open_link_); }
+void TForm1::OpenItemLink(const std::string& iid) {
+  loader_->Convert(finder_.PrepareItemConversion(iid));
+}
 
 void TForm1::OpenShopLink() {
-  QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-  if (selected.isEmpty()) return;
-  finder_.OpenShopLink(static_cast<size_t>(selected.first().row()), open_link_);
+  // The shop of the page that is shown, whichever row is selected meanwhile.
+  if (shown_row_ < 0) return;
+  loader_->Convert(finder_.PrepareShopConversion(finder_.Sellers()[shown_row_].sid));
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -424,9 +463,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::StopSearch() {
-  if (!worker_) return;
+  // Everything in flight is aborted first; then each waits, within the second in all.
   finder_.AbortSearch();
-  worker_->wait(window_defaults::kCloseWaitMs);
+  loader_->DropAll();
+  QDeadlineTimer deadline(window_defaults::kCloseWaitMs);
+  loader_->Stop(static_cast<int>(deadline.remainingTime()));
+  if (worker_) worker_->wait(deadline);
 }
 
 void TForm1::SetCaption(const QString& caption) {

@@ -20,6 +20,7 @@ namespace vendrix {
 
 class TCountSpinBox;
 class TMyThread;
+class TPageLoader;
 class TSellerListDelegate;
 
 namespace window_defaults {
@@ -95,6 +96,10 @@ class TForm1 : public QWidget {
   void SearchEnded(bool found);
   // A page was loaded into the embedded browser.
   void PageLoaded(bool ok);
+  // The shop page of `row` has been loaded into the embedded browser.
+  void ShopPageShown(int row);
+  // A converted click address was handed to the link opener.
+  void LinkOpened(const QString& address);
 
  protected:
   bool event(QEvent* event) override;
@@ -107,11 +112,18 @@ class TForm1 : public QWidget {
   void SetCaption(const QString& caption);
   bool AimedAtPage(QObject* target) const;
   void StopSearch();
+  // Asks for row `row`'s shop page; it shows when its calls are done, unless superseded.
+  void ShowShopPage(int row);
+  void PageReady(const ShopPageJob& job);
+  void SetPageBusy(bool busy);
 
   ShopFinder finder_;
   LinkOpener open_link_;
   TSellerListDelegate* delegate_ = nullptr;
   QPointer<TMyThread> worker_;
+  TPageLoader* loader_ = nullptr;
+  int shown_row_ = -1;         // the row whose shop page the browser shows
+  int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   bool closing_ = false;
 };
 

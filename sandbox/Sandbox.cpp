@@ -90,6 +90,7 @@ bool FaultRates::Parse(const std::string& spec, FaultRates& rates, std::string& 
 Sandbox::Sandbox(SandboxOptions options)
     : options_(std::move(options)),
       market_(Marketplace::Generate(options_.seed)),
+      latency_ms_(options_.latency_ms),
       server_([this](const HttpRequest& request) { return Handle(request); }) {
   if (!options_.log_path.empty()) {
     log_.open(options_.log_path, std::ios::app);
@@ -179,7 +180,7 @@ HttpResponse Sandbox::HandleGateway(const HttpRequest& request, std::string& out
   }
 
   HttpResponse response;
-  response.delay = std::chrono::milliseconds(options_.latency_ms);
+  response.delay = std::chrono::milliseconds(latency_ms_.load());
   GatewayReply reply;
   switch (fault) {
     case kDrop:

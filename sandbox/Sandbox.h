@@ -54,6 +54,9 @@ class Sandbox {
   // "http://127.0.0.1:<port>/"
   std::string Base() const;
   const Marketplace& Market() const { return market_; }
+  // The latency added to every gateway reply from now on (tests make a window slow after its
+  // first search this way).
+  void SetLatency(int latency_ms) { latency_ms_ = latency_ms; }
 
   struct Counts {
     int gateway = 0;
@@ -78,6 +81,7 @@ class Sandbox {
 
   SandboxOptions options_;
   Marketplace market_;
+  std::atomic<int> latency_ms_;
   std::unique_ptr<Gateway> gateway_;
   HttpServer server_;
   std::atomic<uint64_t> gateway_requests_{0};

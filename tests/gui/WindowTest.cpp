@@ -73,14 +73,18 @@ class WindowTest : public ::testing::Test {
     s.RankPics = sandbox_->Base() + "newrank/";
     return s;
   }
-  // The window after FormCreate, shown, with its first search ended.
+  // The window after FormCreate, shown, with its first search ended and row 0's page shown.
   void OpenWindow(bool wait = true) {
     form_ = std::make_unique<TForm1>(SandboxSettings());
     QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+    QSignalSpy shown(form_.get(), &TForm1::ShopPageShown);
     form_->FormCreate();
     form_->show();
     if (wait) {
       ASSERT_TRUE(ended.wait(20000)) << "the first search did not end";
+      if (ended.at(0).at(0).toBool()) {
+        ASSERT_TRUE(shown.count() > 0 || shown.wait(20000)) << "row 0's page did not show";
+      }
     }
   }
   bool WaitForSearch(int ms = 20000) {
@@ -357,6 +361,77 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
   // Start-up, search, shop page and both conversions went by; the secret never travelled.
   EXPECT_GT(LogLines({"/router/rest"}), 5);
   EXPECT_EQ(LogLines({sandbox::sandbox_credentials::kAppSecret}), 0);
+}
+
+// No click waits for the platform: the row is highlighted at once while its page loads, a
+// newer row supersedes an older one, and links of the page shown convert meanwhile, in order.
+TEST_F(WindowTest, ClicksNeverWaitForThePlatformAndTheLastRowWins) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  QString first_nick = f.ListView1->item(0, 2)->text();
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
+  QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
+                    .toString()
+                    .mid(10)
+                    .chopped(1);
+  sandbox_->SetLatency(400);
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
+
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(2));
+  // What the user sees right after the click, with row 2's calls still under way.
+  QImage list = f.ListView1->viewport()->grab().toImage();
+  QColor highlight = f.ListView1->palette().color(QPalette::Active, QPalette::Highlight);
+  auto row_colour = [&](int row) { return list.pixelColor(3, f.ListView1->rowViewportPosition(row) + 3); };
+  EXPECT_EQ(row_colour(2), highlight) << "the clicked row is highlighted at once";
+  EXPECT_NE(row_colour(1), highlight);
+  EXPECT_EQ(shown.count(), 0) << "its page is still loading";
+
+  // Links of the page shown (row 0's) convert meanwhile, each to its own address, in order.
+  RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
+  RunJs("var a = document.createElement('a'); a.href = 'http://somebody/';"
+        "document.body.appendChild(a); a.click();");
+  ASSERT_TRUE(shown.wait(10000));
+  EXPECT_EQ(shown.at(0).at(0).toInt(), 2) << "row 1's page is never shown";
+  EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(2, 2)->text()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000));
+  EXPECT_TRUE(Recorded()[0].starts_with(sandbox_->Base() + "click?kind=item&iid=" +
+                                        iid.toStdString() + "&"))
+      << Recorded()[0];
+  EXPECT_TRUE(Recorded()[1].starts_with(sandbox_->Base() + "click?kind=shop&sid=" +
+                                        f.Finder().Sellers()[0].sid + "&"))
+      << "the shop of the page that was shown: " << Recorded()[1];
+  QTest::qWait(500);
+  EXPECT_EQ(shown.count(), 1);
+}
+
+// A new search drops the pages and conversions still under way; closing ends at once.
+TEST_F(WindowTest, ANewSearchDropsWhatIsUnderWay_ClosingEndsWithinASecond) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
+  sandbox_->SetLatency(300);
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
+  RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
+  QTest::mouseClick(f.Button1, Qt::LeftButton);
+  ASSERT_TRUE(WaitForSearch());
+  ASSERT_TRUE(shown.wait(10000));
+  EXPECT_EQ(shown.count(), 1);
+  EXPECT_EQ(shown.at(0).at(0).toInt(), 0) << "only the new search's first page";
+  QTest::qWait(700);
+  EXPECT_TRUE(Recorded().empty()) << "the conversion clicked before the search never opens";
+
+  sandbox_->SetLatency(5000);
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(3));
+  RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
+  QTest::qWait(300);  // both calls are waiting for the platform now
+  auto start = std::chrono::steady_clock::now();
+  form_->close();
+  form_.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
 }
 
 TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {

@@ -1,0 +1,106 @@
+#include "gui/PageLoader.h"
+
+#include <QDeadlineTimer>
+
+namespace vendrix {
+
+TPageLoader::TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done,
+                         QObject* parent)
+    : QObject(parent),
+      finder_(finder),
+      page_done_(std::move(page_done)),
+      address_done_(std::move(address_done)),
+      page_context_(new QObject),
+      conversion_context_(new QObject) {
+  // The item conversion's client is made on first use; made here, no thread races to it.
+  finder_.TaobaokeConvert1.Http();
+  page_context_->moveToThread(&page_thread_);
+  conversion_context_->moveToThread(&conversion_thread_);
+  connect(&page_thread_, &QThread::finished, page_context_, &QObject::deleteLater);
+  connect(&conversion_thread_, &QThread::finished, conversion_context_, &QObject::deleteLater);
+  page_thread_.start();
+  conversion_thread_.start();
+}
+
+TPageLoader::~TPageLoader() {
+  // Every call is aborted by now, so the threads end at once; nothing of theirs may outlive us.
+  DropAll();
+  page_thread_.quit();
+  conversion_thread_.quit();
+  page_thread_.wait();
+  conversion_thread_.wait();
+}
+
+void TPageLoader::LoadPage(ShopPageJob job) {
+  uint64_t generation = ++page_generation_;
+  AbortPages();
+  page_loading_ = true;
+  QMetaObject::invokeMethod(
+      page_context_,
+      [this, generation, job = std::move(job)]() mutable {
+        if (generation != page_generation_) return;  // a newer page was asked for already
+        finder_.TaobaoShop1.Http().ClearAbort();
+        finder_.TaobaoSearch1.Http().ClearAbort();
+        // An abort that came between the check and the clearing was for this very job.
+        if (generation != page_generation_) return;
+        finder_.RunShopPage(job);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, job = std::move(job)] {
+              if (generation != page_generation_) return;
+              page_loading_ = false;
+              page_done_(job);
+            },
+            Qt::QueuedConnection);
+      },
+      Qt::QueuedConnection);
+}
+
+void TPageLoader::Convert(ConversionJob job) {
+  uint64_t epoch = conversion_epoch_;
+  QMetaObject::invokeMethod(
+      conversion_context_,
+      [this, epoch, job = std::move(job)]() mutable {
+        if (epoch != conversion_epoch_) return;
+        finder_.TaobaokeConvert1.Http().ClearAbort();
+        finder_.TaobaokeShop1.Http().ClearAbort();
+        if (epoch != conversion_epoch_) return;
+        if (!finder_.RunConversion(job)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, epoch, address = std::move(job.click_url)] {
+              if (epoch == conversion_epoch_) address_done_(address);
+            },
+            Qt::QueuedConnection);
+      },
+      Qt::QueuedConnection);
+}
+
+void TPageLoader::DropAll() {
+  ++page_generation_;
+  AbortPages();
+  ++conversion_epoch_;
+  AbortConversions();
+  page_loading_ = false;
+}
+
+void TPageLoader::Stop(int wait_ms) {
+  DropAll();
+  page_thread_.quit();
+  conversion_thread_.quit();
+  QDeadlineTimer deadline(wait_ms);
+  page_thread_.wait(deadline);
+  conversion_thread_.wait(deadline);
+}
+
+void TPageLoader::AbortPages() {
+  finder_.TaobaoShop1.Http().Abort();
+  finder_.TaobaoSearch1.Http().Abort();
+}
+
+void TPageLoader::AbortConversions() {
+  finder_.TaobaokeConvert1.Http().Abort();
+  finder_.TaobaokeShop1.Http().Abort();
+}
+
+}  // namespace vendrix

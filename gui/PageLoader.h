@@ -1,0 +1,56 @@
+// The window's platform calls, off the window's thread: shop pages on one worker thread, where
+// a newer request supersedes an older one (aborted, its page never shown), and link
+// conversions on another, each opened in the order clicked. Jobs are prepared on the window's
+// thread (the configuration stays there); results come back to it through the callbacks.
+// Create, use and destroy on the window's thread.
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "app/ShopFinder.h"
+
+namespace vendrix {
+
+class TPageLoader : public QObject {
+ public:
+  using PageDone = std::function<void(const ShopPageJob& job)>;
+  using AddressDone = std::function<void(const std::string& address)>;
+
+  // `page_done` hears of each page load that was not superseded or dropped, `address_done` of
+  // each converted web address, both on the window's thread.
+  TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done, QObject* parent);
+  ~TPageLoader() override;
+
+  // Loads a row's shop page; whatever page load was under way is aborted and never reported.
+  void LoadPage(ShopPageJob job);
+  // Converts a clicked link, after the conversions clicked before it.
+  void Convert(ConversionJob job);
+  // Drops every page load and conversion under way or waiting: none is shown or opened.
+  void DropAll();
+  // Drops everything and ends both threads, waiting at most `wait_ms` for them.
+  void Stop(int wait_ms);
+  // A page load has been asked for and its page has not come back yet.
+  bool PageLoading() const { return page_loading_; }
+
+ private:
+  void AbortPages();
+  void AbortConversions();
+
+  ShopFinder& finder_;
+  PageDone page_done_;
+  AddressDone address_done_;
+  // Bumped before every abort: a worker that sees another value than its job's drops the job.
+  std::atomic<uint64_t> page_generation_{0};
+  std::atomic<uint64_t> conversion_epoch_{0};
+  bool page_loading_ = false;
+  QThread page_thread_;
+  QThread conversion_thread_;
+  QObject* page_context_;        // lives on page_thread_
+  QObject* conversion_context_;  // lives on conversion_thread_
+};
+
+}  // namespace vendrix
