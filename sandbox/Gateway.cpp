@@ -20,7 +20,7 @@ constexpr int kSearchPageDefault = 40;
 constexpr int kSearchPageMax = 200;
 constexpr size_t kMaxNicks = 40;
 constexpr size_t kMaxSids = 10;
-constexpr size_t kMaxIids = 40;
+constexpr size_t kMaxIids = 50;
 constexpr const char* kHostComment = "<!--top010025222001.cm3.sandbox-->";
 
 const std::set<std::string> kMethods = {
@@ -101,6 +101,16 @@ std::string ResponseRoot(const std::string& method) {
   std::string root = method.starts_with("taobao.") ? method.substr(7) : method;
   std::replace(root.begin(), root.end(), '.', '_');
   return root + "_response";
+}
+
+// The platform's orders of affiliate items: field and direction.
+const std::vector<std::string> kSortOrders = {
+    "price_desc",           "price_asc",          "credit_desc",       "commissionRate_desc",
+    "commissionRate_asc",   "commissionNum_desc", "commissionNum_asc", "commissionVolume_desc",
+    "commissionVolume_asc", "delistTime_desc",    "delistTime_asc"};
+
+bool IsSortOrder(const std::string& name) {
+  return std::find(kSortOrders.begin(), kSortOrders.end(), name) != kSortOrders.end();
 }
 
 std::string Highlight(const std::string& title, const std::string& keyword) {
@@ -383,7 +393,7 @@ std::string Gateway::ShopsConvert(const Call& call) const {
   bool any = false;
   for (const std::string& sid : sids) {
     const Seller* s = market_.SellerBySid(sid);
-    if (s == nullptr) continue;
+    if (s == nullptr || !s->affiliate) continue;
     if (!any) xml.Open(call.E("taobaoke_shops"), true);
     any = true;
     xml.Open(call.E("taobaoke_shop"));
@@ -419,7 +429,9 @@ std::string Gateway::ItemsSearch(const Call& call) const {
       }
     }
   } else {
-    for (const Item& item : market_.Items()) consider(item);
+    for (const Item& item : market_.Items()) {
+      if (market_.Sellers()[item.seller].affiliate) consider(item);
+    }
   }
 
   XmlText xml;
@@ -475,6 +487,8 @@ std::string Gateway::AffiliateItems(const Call& call) const {
   if (cid.empty() && keyword.empty()) throw Refusal{40, call.Name("cid")};
   int page = call.Count("page_no", 1, 10000);
   int size = call.Count("page_size", kItemsPageDefault, kItemsPageMax);
+  std::string sort = call.Value("sort");
+  if (!sort.empty() && !IsSortOrder(sort)) throw Refusal{41, call.Name("sort")};
 
   int low_level = 1, high_level = 20;
   for (auto [name, level] : {std::pair{"start_credit", &low_level},
@@ -516,6 +530,7 @@ std::string Gateway::AffiliateItems(const Call& call) const {
   if (!unknown_category) {
     for (const Item& item : market_.Items()) {
       const Seller& s = market_.Sellers()[item.seller];
+      if (!s.affiliate) continue;
       if (category >= 0 && static_cast<int>(item.category) != category) continue;
       if (s.level < low_level || s.level > high_level) continue;
       if (!areas.empty() && areas.count(s.state) == 0 && areas.count(s.city) == 0) continue;
@@ -529,6 +544,8 @@ std::string Gateway::AffiliateItems(const Call& call) const {
     }
   }
 
+  if (!sort.empty()) SortAffiliateItems(sort, matches);
+
   XmlText xml;
   size_t first = static_cast<size_t>(page - 1) * static_cast<size_t>(size);
   if (first < matches.size()) {
@@ -540,6 +557,26 @@ std::string Gateway::AffiliateItems(const Call& call) const {
   }
   xml.Leaf(call.E("total_results"), std::to_string(matches.size()));
   return xml.Text();
+}
+
+void Gateway::SortAffiliateItems(const std::string& sort, std::vector<const Item*>& items) const {
+  std::string field = sort.substr(0, sort.rfind('_'));
+  bool descending = sort.ends_with("_desc");
+  // Numbers compare as numbers; dates ("yyyy-mm-dd hh:mm:ss") compare as text.
+  auto key = [&](const Item* item) -> double {
+    if (field == "price") return std::stod(item->price);
+    if (field == "credit") return market_.Sellers()[item->seller].level;
+    if (field == "commissionRate") return std::stod(item->commission_rate);
+    if (field == "commissionNum") return std::stod(item->commission_num);
+    if (field == "commissionVolume") return std::stod(item->commission_volume);
+    return 0;
+  };
+  std::stable_sort(items.begin(), items.end(), [&](const Item* a, const Item* b) {
+    if (field == "delistTime") {
+      return descending ? a->delist_time > b->delist_time : a->delist_time < b->delist_time;
+    }
+    return descending ? key(a) > key(b) : key(a) < key(b);
+  });
 }
 
 void Gateway::AffiliateItem(const Call& call, XmlText& xml, const Item& item,
@@ -563,11 +600,17 @@ std::string Gateway::ItemsConvert(const Call& call) const {
   std::string affiliate = call.Required("nick");
   std::vector<std::string> iids = SplitList(call.Required("iids"));
   if (iids.size() > kMaxIids) throw Refusal{41, call.Name("iids")};
-  XmlText xml;
-  size_t found = 0;
+  // Only items of sellers in the affiliate programme convert; the rows come in the order the
+  // ids were asked in, or the other way round when the sandbox is told so.
+  std::vector<const Item*> converted;
   for (const std::string& iid : iids) {
     const Item* item = market_.ItemByIid(iid);
-    if (item == nullptr) continue;
+    if (item != nullptr && market_.Sellers()[item->seller].affiliate) converted.push_back(item);
+  }
+  if (options_.reverse_conversions) std::reverse(converted.begin(), converted.end());
+  XmlText xml;
+  size_t found = 0;
+  for (const Item* item : converted) {
     if (found++ == 0) xml.Open(call.E("taobaoke_items"), true);
     AffiliateItem(call, xml, *item, item->title, affiliate);
   }

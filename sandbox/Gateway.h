@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sandbox/Marketplace.h"
 #include "sandbox/WireNames.h"
@@ -28,6 +29,7 @@ std::string EscapeXml(const std::string& text);
 struct GatewayOptions {
   std::string base;  // "http://127.0.0.1:port/", for picture and click addresses
   bool gbk = false;  // answer in GBK with a GBK declaration
+  bool reverse_conversions = false;  // converted items come in the reverse of the ids' order
   WireNames names = WireNames::Platform();
 };
 
@@ -58,6 +60,8 @@ class Gateway {
   std::string ItemsSearch(const Call& call) const;
   std::string AffiliateItems(const Call& call) const;
   std::string ItemsConvert(const Call& call) const;
+  // Puts affiliate items in the platform's order `sort` ("price_desc", ...).
+  void SortAffiliateItems(const std::string& sort, std::vector<const Item*>& items) const;
   // One affiliate item of items.get or items.convert, with the fields the call asked for.
   void AffiliateItem(const Call& call, XmlText& xml, const Item& item, const std::string& title,
                      const std::string& affiliate) const;

@@ -256,27 +256,28 @@ Marketplace Marketplace::Generate(uint64_t seed, size_t seller_count, size_t ite
   for (const Place& p : kPlaces) place_total += p.weight;
 
   std::unordered_set<std::string> nicks;
-  market.sellers_.reserve(seller_count);
-  for (size_t s = 0; s < seller_count; ++s) {
+  market.sellers_.reserve(seller_count + market_defaults::kOutsiders);
+  // Seller s, with what `random` draws next.
+  auto make_seller = [&](Random& draw, size_t s) {
     Seller seller;
     std::string nick;
     do {
-      if (random.Unit() < 0.6) {
-        nick = random.Pick(kNickHeads) + random.Pick(kNickTails);
-        if (random.Unit() < 0.7) nick += std::to_string(random.Between(1, 999));
+      if (draw.Unit() < 0.6) {
+        nick = draw.Pick(kNickHeads) + draw.Pick(kNickTails);
+        if (draw.Unit() < 0.7) nick += std::to_string(draw.Between(1, 999));
       } else {
-        nick = random.Pick(kAsciiWords) + "_" + random.Pick(kAsciiTails) +
-               std::to_string(random.Between(1, 9999));
+        nick = draw.Pick(kAsciiWords) + "_" + draw.Pick(kAsciiTails) +
+               std::to_string(draw.Between(1, 9999));
       }
     } while (!nicks.insert(nick).second);
     seller.nick = nick;
-    seller.user_id = std::to_string(4000000000ULL + s * 1000003ULL + random.Between(0, 999));
-    seller.sex = random.Unit() < 0.5 ? "m" : "f";
+    seller.user_id = std::to_string(4000000000ULL + s * 1000003ULL + draw.Between(0, 999));
+    seller.sex = draw.Unit() < 0.5 ? "m" : "f";
 
     // Every place gets at least one seller, then the rest by weight.
     const Place* place = &kPlaces[s % kPlaces.size()];
     if (s >= kPlaces.size()) {
-      int pick = random.Between(0, place_total - 1);
+      int pick = draw.Between(0, place_total - 1);
       for (const Place& p : kPlaces) {
         if ((pick -= p.weight) < 0) {
           place = &p;
@@ -287,60 +288,73 @@ Marketplace Marketplace::Generate(uint64_t seed, size_t seller_count, size_t ite
     seller.state = place->state;
     seller.city = place->city;
 
-    seller.level = s < 20 ? static_cast<int>(s) + 1 : RandomLevel(random);
-    seller.score = random.Between(kScoreFloor[seller.level - 1], kScoreFloor[seller.level] - 1);
-    seller.total_num = seller.score + random.Between(0, seller.score / 20 + 1);
+    seller.level = s < 20 ? static_cast<int>(s) + 1 : RandomLevel(draw);
+    seller.score = draw.Between(kScoreFloor[seller.level - 1], kScoreFloor[seller.level] - 1);
+    seller.total_num = seller.score + draw.Between(0, seller.score / 20 + 1);
     seller.good_num = seller.score;
-    seller.buyer_level = random.Between(1, 8);
-    seller.created = Date(random, 2003, 2009);
-    seller.last_visit = Date(random, 2010, 2010);
+    seller.buyer_level = draw.Between(1, 8);
+    seller.created = Date(draw, 2003, 2009);
+    seller.last_visit = Date(draw, 2010, 2010);
     seller.sid = std::to_string(60000000 + s * 17 + 3);
-    seller.category = random.Next() % market.categories_.size();
-    const std::string& main_noun = random.Pick(nouns[seller.category]);
+    seller.category = draw.Next() % market.categories_.size();
+    const std::string& main_noun = draw.Pick(nouns[seller.category]);
     seller.shop_title = nick + "的" + main_noun + "小店";
-    if (random.Unit() < 0.5) seller.shop_title = main_noun + "专营 " + random.Pick(kShopWords);
-    seller.shop_desc = "本店主营" + main_noun + "，" + random.Pick(kShopWords) + "。";
-    seller.bulletin = random.Pick(kShopWords) + "，" + random.Pick(kShopWords);
-    if (random.Unit() < 0.85) {
-      seller.pic_path = "/" + Hex(random.Next(), 2) + "/" + Hex(random.Next(), 2) + "/T1" +
-                        Hex(random.Next(), 12) + ".jpg";
+    if (draw.Unit() < 0.5) seller.shop_title = main_noun + "专营 " + draw.Pick(kShopWords);
+    seller.shop_desc = "本店主营" + main_noun + "，" + draw.Pick(kShopWords) + "。";
+    seller.bulletin = draw.Pick(kShopWords) + "，" + draw.Pick(kShopWords);
+    if (draw.Unit() < 0.85) {
+      seller.pic_path = "/" + Hex(draw.Next(), 2) + "/" + Hex(draw.Next(), 2) + "/T1" +
+                        Hex(draw.Next(), 12) + ".jpg";
     }
-    market.sellers_.push_back(std::move(seller));
-  }
-
-  // Items, listed by shop, then shuffled so that a page of results mixes many sellers.
-  std::vector<Item> items;
-  for (size_t s = 0; s < market.sellers_.size(); ++s) {
-    int count = RandomItemCount(random);
+    return seller;
+  };
+  // The items of seller s, with what `draw` gives next.
+  auto make_items = [&](Random& draw, size_t s, std::vector<Item>& items) {
+    int count = RandomItemCount(draw);
     for (int k = 0; k < count; ++k) {
       Item item;
       item.seller = static_cast<uint32_t>(s);
-      size_t category = random.Unit() < 0.8 ? market.sellers_[s].category
-                                            : random.Next() % market.categories_.size();
+      size_t category =
+          draw.Unit() < 0.8 ? market.sellers_[s].category : draw.Next() % market.categories_.size();
       item.category = static_cast<uint32_t>(category);
-      item.title = random.Pick(kTitleWords) + " " + random.Pick(kTitleWords) + " " +
-                   random.Pick(nouns[category]) + " " +
-                   static_cast<char>('A' + random.Between(0, 25)) +
-                   std::to_string(random.Between(100, 999));
-      int cents = random.Between(100, 300000);
+      item.title = draw.Pick(kTitleWords) + " " + draw.Pick(kTitleWords) + " " +
+                   draw.Pick(nouns[category]) + " " + static_cast<char>('A' + draw.Between(0, 25)) +
+                   std::to_string(draw.Between(100, 999));
+      int cents = draw.Between(100, 300000);
       item.price = Money(cents);
-      int rate = random.Between(100, 3000);  // hundredths of a percent
+      int rate = draw.Between(100, 3000);  // hundredths of a percent
       item.commission_rate = std::to_string(rate);
       item.commission = Money(static_cast<int>(static_cast<int64_t>(cents) * rate / 10000));
-      item.commission_num = std::to_string(random.Between(0, 500));
-      item.commission_volume = Money(random.Between(0, 500000));
-      item.volume = std::to_string(random.Between(0, 3000));
-      item.post_fee = random.Unit() < 0.3 ? "0.00" : Money(random.Between(500, 2000));
-      item.type = random.Unit() < 0.9 ? "fixed" : "auction";
-      item.score = std::to_string(random.Between(1, 20));
-      item.delist_time = Date(random, 2010, 2011);
-      item.pic = "/bao/uploaded/i" + std::to_string(random.Between(1, 4)) + "/T1" +
-                 Hex(random.Next(), 14) + ".jpg";
+      item.commission_num = std::to_string(draw.Between(0, 500));
+      item.commission_volume = Money(draw.Between(0, 500000));
+      item.volume = std::to_string(draw.Between(0, 3000));
+      item.post_fee = draw.Unit() < 0.3 ? "0.00" : Money(draw.Between(500, 2000));
+      item.type = draw.Unit() < 0.9 ? "fixed" : "auction";
+      item.score = std::to_string(draw.Between(1, 20));
+      item.delist_time = Date(draw, 2010, 2011);
+      item.pic = "/bao/uploaded/i" + std::to_string(draw.Between(1, 4)) + "/T1" +
+                 Hex(draw.Next(), 14) + ".jpg";
       items.push_back(std::move(item));
     }
-  }
+  };
+
+  for (size_t s = 0; s < seller_count; ++s) market.sellers_.push_back(make_seller(random, s));
+
+  // Items, listed by shop, then shuffled so that a page of results mixes many sellers.
+  std::vector<Item> items;
+  for (size_t s = 0; s < market.sellers_.size(); ++s) make_items(random, s, items);
   for (size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[random.Next() % i]);
   if (items.size() > item_limit) items.resize(item_limit);
+
+  // Sellers outside the affiliate programme come last, drawn from a stream of their own, so
+  // that everything above is what every earlier version of the sandbox made of this seed.
+  Random outside(seed * 0x9E3779B97F4A7C15ULL + 7);
+  for (size_t k = 0; k < market_defaults::kOutsiders; ++k) {
+    size_t s = market.sellers_.size();
+    market.sellers_.push_back(make_seller(outside, s));
+    market.sellers_.back().affiliate = false;
+    make_items(outside, s, items);
+  }
 
   market.items_ = std::move(items);
   for (size_t i = 0; i < market.items_.size(); ++i) {

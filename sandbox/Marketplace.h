@@ -36,6 +36,7 @@ struct Seller {
   std::string bulletin;
   std::string pic_path;     // shop logo path under the shop-logo host; empty: no logo
   size_t category = 0;      // the shop's main category
+  bool affiliate = true;    // in the affiliate programme: its items and shop can be converted
   std::vector<uint32_t> items;  // indices into Items(), in listing order
 };
 
@@ -67,6 +68,9 @@ const std::vector<std::string>& BadgeNames();
 namespace market_defaults {
 inline constexpr size_t kSellers = 2400;
 inline constexpr size_t kItems = 60000;
+// Sellers outside the affiliate programme, after the others: found by nick only (users, shop,
+// item search by nick), never among affiliate items, never converted.
+inline constexpr size_t kOutsiders = 40;
 }  // namespace market_defaults
 
 class Marketplace {

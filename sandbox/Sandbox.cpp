@@ -107,6 +107,7 @@ void Sandbox::Start() {
   GatewayOptions gateway;
   gateway.base = Base();
   gateway.gbk = options_.gbk;
+  gateway.reverse_conversions = options_.reverse_conversions;
   gateway.names = options_.renamed ? WireNames::Renamed() : WireNames::Platform();
   gateway_ = std::make_unique<Gateway>(market_, gateway);
   server_.Start();

@@ -37,6 +37,7 @@ struct SandboxOptions {
   std::string log_path;  // one line per request when set
   bool gbk = false;      // gateway replies and configuration in GBK
   bool renamed = false;  // the configuration renames names, and the gateway speaks them
+  bool reverse_conversions = false;  // converted items come back in the reverse of the ids' order
 };
 
 namespace sandbox_defaults {

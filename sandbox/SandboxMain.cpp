@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults SPEC]\n"
-    "                       [--log FILE] [--gbk] [--renamed]\n"
+    "                       [--log FILE] [--gbk] [--renamed] [--reverse-conversions]\n"
     "  --faults SPEC  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
 
 bool ParseCount(const std::string& text, long long max, long long& value) {
@@ -57,6 +57,8 @@ int RunSandbox(int argc, char** argv) {
       options.gbk = true;
     } else if (arg == "--renamed") {
       options.renamed = true;
+    } else if (arg == "--reverse-conversions") {
+      options.reverse_conversions = true;
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;

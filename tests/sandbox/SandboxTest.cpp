@@ -133,6 +133,19 @@ TEST_F(SandboxTest, RefusesWhatThePlatformRefuses) {
                                                        {"nick", "a"},
                                                        {"start_credit", "6heart"}})),
             41);
+  EXPECT_EQ(ErrorOf(Call("taobao.taobaoke.items.get",
+                         {{"fields", "nick"}, {"cid", "16"}, {"nick", "a"}, {"sort", "random"}})),
+            41);
+  std::string fifty, fifty_one;
+  for (int i = 0; i < 51; ++i) (i < 50 ? fifty : fifty_one) += std::to_string(i + 1) + ",";
+  fifty_one = fifty + fifty_one;
+  EXPECT_EQ(ErrorOf(Call("taobao.taobaoke.items.convert",
+                         {{"fields", "click_url"}, {"nick", "a"}, {"iids", fifty}})),
+            0);
+  EXPECT_EQ(ErrorOf(Call("taobao.taobaoke.items.convert",
+                         {{"fields", "click_url"}, {"nick", "a"}, {"iids", fifty_one}})),
+            41)
+      << "at most 50 ids a call";
 }
 
 TEST_F(SandboxTest, MarketplaceIsLargeVariedAndTheSameForASeed) {
