@@ -111,6 +111,12 @@ struct TaobaoSearchInfo {
 // The rows of one successful search, 201 of them, shared by reference counting.
 using PTaobaoSearchInfo = std::shared_ptr<const std::vector<TaobaoSearchInfo>>;
 
+// Whether the walk wrote an item into `row`: only item rows carry the total, an id or a title;
+// rows past the items hold at most a category's count and id.
+inline bool IsItemRow(const TaobaoSearchInfo& row) {
+  return !row.total.empty() || !row.iid.empty() || !row.title.empty();
+}
+
 class TTaobaoSearch : public TApiCall<TaobaoSearchConditions, TaobaoSearchInfo,
                                       TaobaoSearchName, TaobaoSearchXML> {
  public:

@@ -82,6 +82,55 @@ bool IsWebAddress(std::string_view address) {
   return true;
 }
 
+CopiedAddress ReadCopiedAddress(std::string_view address) {
+  size_t scheme = StartsWithNoCase(address, "http://")    ? 7
+                  : StartsWithNoCase(address, "https://") ? 8
+                                                          : 0;
+  if (scheme == 0) return {};
+  std::string_view rest = address.substr(scheme);
+  rest = rest.substr(0, rest.find('#'));
+  size_t authority_end = rest.find_first_of("/?");
+  std::string_view authority = rest.substr(0, authority_end);
+  std::string_view query;
+  if (size_t question = rest.find('?'); question != std::string_view::npos) {
+    query = rest.substr(question + 1);
+  }
+  if (size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  std::string host;
+  for (char c : authority.substr(0, authority.find(':'))) {
+    host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  auto digits = [](std::string_view text) {
+    return !text.empty() && text.size() <= 20 &&
+           text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+
+  bool marketplace = false;
+  for (std::string_view domain : {"taobao.com", "tmall.com"}) {
+    marketplace = marketplace || host == domain ||
+                  (host.size() > domain.size() + 1 && host.ends_with(domain) &&
+                   host[host.size() - domain.size() - 1] == '.');
+  }
+  if (marketplace) {
+    while (!query.empty()) {
+      size_t amp = query.find('&');
+      std::string_view pair = query.substr(0, amp);
+      query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+      if (pair.starts_with("id=") && digits(pair.substr(3))) {
+        return {CopiedAddress::kItem, std::string(pair.substr(3))};
+      }
+    }
+  }
+  constexpr std::string_view kShopHost = ".taobao.com";
+  if (host.starts_with("shop") && host.ends_with(kShopHost) &&
+      digits(std::string_view(host).substr(4, host.size() - 4 - kShopHost.size()))) {
+    return {CopiedAddress::kShop, host.substr(4, host.size() - 4 - kShopHost.size())};
+  }
+  return {};
+}
+
 std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
                                                       const std::string& address) {
   std::vector<std::vector<std::string>> commands;

@@ -33,6 +33,23 @@ LinkDecision DecideLink(std::string_view url);
 // it and no space or control byte in it: the only addresses that ever reach a web browser.
 bool IsWebAddress(std::string_view address);
 
+// What an address copied from a browser names: an item (https://item.taobao.com/item.htm?id=1,
+// on taobao.com, tmall.com or a host under either) or a shop (http://shop123.taobao.com/).
+struct CopiedAddress {
+  enum Kind {
+    kUnknown,  // neither form
+    kItem,     // `id` is the item id
+    kShop,     // `id` is the shop id
+  };
+  Kind kind = kUnknown;
+  std::string id;
+};
+
+// Reads an http(s) address (the scheme and host in any letter case): an `id` query parameter
+// of digits on taobao.com, tmall.com or a host ending in .taobao.com or .tmall.com is an item;
+// otherwise a host shopDIGITS.taobao.com is that shop. Anything else is kUnknown.
+CopiedAddress ReadCopiedAddress(std::string_view address);
+
 // Hands a converted click address on (to the web browser, the terminal, the clipboard); true
 // when it went. The window and the tests supply their own.
 using LinkOpener = std::function<bool(const std::string& address)>;

@@ -30,6 +30,15 @@ ShopFinder::ShopFinder(Settings settings) : settings_(std::move(settings)) {
 }
 
 bool ShopFinder::StartUp() {
+  if (!LoadConfiguration()) return false;
+  if (!LoadCats()) {
+    const std::vector<CatsInfo>& built_in = BuiltInCategories();
+    std::copy(built_in.begin(), built_in.end(), Cats_.begin());
+  }
+  return true;
+}
+
+bool ShopFinder::LoadConfiguration() {
   config_loaded_ =
       XMLData1.LoadApi(settings_.VendorBase + ConfigPath, KeItemCond.app_key, KeItemCond.app_sec);
   if (!config_loaded_) return false;
@@ -38,10 +47,6 @@ bool ShopFinder::StartUp() {
   if (!nick.empty()) DefaultNick_ = nick;
   KeItemCond.nick = DefaultNick_;
   InitRecords();
-  if (!LoadCats()) {
-    const std::vector<CatsInfo>& built_in = BuiltInCategories();
-    std::copy(built_in.begin(), built_in.end(), Cats_.begin());
-  }
   return true;
 }
 
@@ -59,6 +64,7 @@ void ShopFinder::InitRecords() {
   UsersCond.app_sec = KeItemCond.app_sec;
   XMLData1.ReadTaobaokeItem(KeItemCond, KeItemBack, KeItemName, KeItemXml);
   XMLData1.ReadTaobaoUsers(UsersCond, UsersBack, UsersName, UsersXml);
+  configured_item_cond_ = KeItemCond;
 }
 
 bool ShopFinder::LoadCats() {
@@ -156,6 +162,20 @@ bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count,
   KeItemCond.start_credit = levels[static_cast<size_t>(std::clamp(choices.low_credit, 0, 19))].name;
   KeItemCond.end_credit = levels[static_cast<size_t>(std::clamp(choices.high_credit, 0, 19))].name;
   KeItemCond.area = AreaFor(choices.region, choices.region_text);
+  // The user's conditions, side by side; whatever is not given stays as configured (empty
+  // for the slots the configuration never fills), so a search without them sends what it
+  // always sent.
+  const SearchFilters& f = choices.filters;
+  const TaobaokeItemConditions& configured = configured_item_cond_;
+  auto pick = [](const std::string& given, const std::string& otherwise) {
+    return given.empty() ? otherwise : given;
+  };
+  KeItemCond.keyword = pick(f.keyword, configured.keyword);
+  KeItemCond.start_commissionRate = pick(f.commission_low, configured.start_commissionRate);
+  KeItemCond.end_commissionRate = pick(f.commission_high, configured.end_commissionRate);
+  KeItemCond.start_price = pick(f.price_low, configured.start_price);
+  KeItemCond.end_price = pick(f.price_high, configured.end_price);
+  KeItemCond.sort = pick(f.sort, configured.sort);
 
   int found = 0;
   for (int page = 1; found < wanted && page <= finder_defaults::kMaxPages; ++page) {

@@ -20,6 +20,7 @@
 #include "api/TaobaokeShop.h"
 #include "app/Links.h"
 #include "app/ReferenceTables.h"
+#include "app/SearchFilters.h"
 #include "app/SellerInfo.h"
 #include "app/ShopJobs.h"
 #include "config/XMLData.h"
@@ -48,6 +49,8 @@ struct SearchChoices {
   int region = 0;       // index into Regions()
   std::string region_text;  // the chooser's text, sent for regions from index 5 on
   int count = 40;       // 1-120
+  // Conditions beyond the search box; a side given replaces what the configuration set there.
+  SearchFilters filters;
 };
 
 // One row of the seller list as FillList shows it.
@@ -72,6 +75,8 @@ class ShopFinder {
   // category table (from the platform, else the built-in one). False when the configuration
   // could not be read; the rest is then skipped and every search ends with the warning.
   bool StartUp();
+  // The start-up without the category call: configuration, nick and records only.
+  bool LoadConfiguration();
   void InitRecords();
   bool LoadCats();
 
@@ -158,6 +163,10 @@ class ShopFinder {
   ACatsInfo Cats_{};
   std::string DefaultNick_ = finder_defaults::kDefaultNick;
   ShopLookupJob PrepareShopLookup(const Info& seller);
+
+  // The affiliate item search's conditions as the configuration left them, before any search
+  // put its own filters in.
+  TaobaokeItemConditions configured_item_cond_;
   bool RunShopLookup(ShopLookupJob& job, Info& seller);
 
   bool config_loaded_ = false;

@@ -91,8 +91,7 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
   if (items != nullptr && !items->empty()) {
     // Only an item row carries the total; an item without a title still does.
     const TaobaoSearchInfo& first = (*items)[0];
-    bool item_written = !first.total.empty() || !first.iid.empty() || !first.title.empty();
-    total = item_written ? first.total : "0";
+    total = IsItemRow(first) ? first.total : "0";
   }
 
   std::string page = PageStyle() + PageBody();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TableText.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
 #include "cli/CliText.h"
@@ -27,8 +28,11 @@ constexpr const char* kUsageText =
     "       vendrix-cli categories\n"
     "       vendrix-cli search [--category CID] [--low NAME|LEVEL] [--high NAME|LEVEL]\n"
     "                          [--region TEXT] [--count N] [--format tsv|csv|json]\n"
+    "                          [--keyword TEXT] [--commission-rate LOW-HIGH] [--price LOW-HIGH]\n"
+    "                          [--sort NAME]\n"
     "       vendrix-cli shop NICK\n"
-    "       vendrix-cli convert item IID [--open] | convert shop NICK [--open]\n";
+    "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
+    "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n";
 
 int Usage(const std::string& problem) {
   cli::Usage(problem);
@@ -70,7 +74,7 @@ int Get(const std::vector<std::string>& args) {
       std::fwrite(body.data(), 1, body.size(), stdout);
     } catch (const EIdException& e) {
       std::fflush(stdout);
-      std::cerr << cli::Cell(e.what()) << "\n";
+      std::cerr << CellText(e.what()) << "\n";
       return kFailed;
     }
   }
@@ -91,9 +95,9 @@ int Config(const std::vector<std::string>& args) {
   }
   std::string nick;
   data.ReadNick(nick);
-  std::cout << "app_key\t" << cli::Cell(GbkToUtf8(app_key)) << "\n"
+  std::cout << "app_key\t" << CellText(GbkToUtf8(app_key)) << "\n"
             << "app_sec\t" << (app_sec.empty() ? "empty" : "set") << "\n"
-            << "nick\t" << cli::Cell(GbkToUtf8(nick)) << "\n";
+            << "nick\t" << CellText(GbkToUtf8(nick)) << "\n";
   return kOk;
 }
 
@@ -106,11 +110,12 @@ int RunCli(int argc, char** argv) {
   if (command == "get") return Get(args);
   if (command == "config") return Config(args);
   int (*run)(const std::vector<std::string>&) = command == "call"         ? RunCall
-                                                 : command == "categories" ? RunCategories
-                                                 : command == "search"     ? RunSearch
-                                                 : command == "shop"       ? RunShop
-                                                 : command == "convert"    ? RunConvert
-                                                                           : nullptr;
+                                                : command == "categories" ? RunCategories
+                                                : command == "search"     ? RunSearch
+                                                : command == "shop"       ? RunShop
+                                                : command == "convert"    ? RunConvert
+                                                : command == "items"      ? RunItems
+                                                                          : nullptr;
   if (run != nullptr) {
     int status = run(args);
     if (status == kUsage) std::cerr << kUsageText;

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "app/TableText.h"
 #include "cli/CliText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
@@ -21,7 +22,7 @@ struct Assignment {
 };
 
 // A GBK value fit for one TSV cell.
-std::string Cell(const std::string& gbk) { return cli::Cell(GbkToUtf8(gbk)); }
+std::string Cell(const std::string& gbk) { return CellText(GbkToUtf8(gbk)); }
 
 // Column names and values of one result row, in record order.
 template <typename Info>

@@ -4,6 +4,8 @@
 
 #include "app/Links.h"
 #include "app/ShopFinder.h"
+#include "app/ShopItems.h"
+#include "app/TableText.h"
 #include "cli/CliText.h"
 #include "platform/CodePage.h"
 
@@ -38,55 +40,6 @@ std::optional<int> NumberIn(const std::string& text, int low, int high) {
   return value;
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
-std::string CsvField(const std::string& utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
-  std::string out = "\"";
-  for (char c : utf8) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-void PrintRows(const std::vector<SellerRow>& rows, const std::string& format) {
-  if (format == "json") {
-    std::cout << "[";
-    for (size_t i = 0; i < rows.size(); ++i) {
-      std::cout << (i ? ",\n " : "") << "{\"nick\":" << JsonString(GbkToUtf8(rows[i].nick))
-                << ",\"location\":" << JsonString(GbkToUtf8(rows[i].location))
-                << ",\"level\":" << rows[i].level << "}";
-    }
-    std::cout << "]\n";
-    return;
-  }
-  if (format == "csv") std::cout << "nick,location,level\n";
-  for (const SellerRow& row : rows) {
-    std::string nick = GbkToUtf8(row.nick), location = GbkToUtf8(row.location);
-    if (format == "csv") {
-      std::cout << CsvField(nick) << "," << CsvField(location) << "," << row.level << "\n";
-    } else {
-      std::cout << cli::Cell(nick) << "\t" << cli::Cell(location) << "\t" << row.level << "\n";
-    }
-  }
-}
-
 // Start-up as the window runs it; a configuration that cannot be read is reported but not
 // fatal, as in the window: the search that follows then finds nothing.
 void StartUp(ShopFinder& finder) {
@@ -113,36 +66,66 @@ int RunCategories(const std::vector<std::string>& args) {
   if (finder.Cats()[0].name.empty()) return kFailed;
   for (const CatsInfo& c : finder.Cats()) {
     if (c.name.empty()) break;
-    std::cout << c.cid << "\t" << cli::Cell(GbkToUtf8(c.name)) << "\n";
+    std::cout << CellText(c.cid) << "\t" << CellText(GbkToUtf8(c.name)) << "\n";
   }
   return kOk;
 }
 
 int RunSearch(const std::vector<std::string>& args) {
   std::string category = "0", low = "1", high = "20", region, count = "40", format = "tsv";
+  std::optional<std::string> keyword, commission, price, sort;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    std::string* target = arg == "--category" ? &category
-                          : arg == "--low"    ? &low
-                          : arg == "--high"   ? &high
-                          : arg == "--region" ? &region
-                          : arg == "--count"  ? &count
-                          : arg == "--format" ? &format
-                                              : nullptr;
+    std::string* target = arg == "--category"          ? &category
+                          : arg == "--low"             ? &low
+                          : arg == "--high"            ? &high
+                          : arg == "--region"          ? &region
+                          : arg == "--count"           ? &count
+                          : arg == "--format"          ? &format
+                          : arg == "--keyword"         ? &keyword.emplace()
+                          : arg == "--commission-rate" ? &commission.emplace()
+                          : arg == "--price"           ? &price.emplace()
+                          : arg == "--sort"            ? &sort.emplace()
+                                                       : nullptr;
     if (target == nullptr) return Usage("unknown option '" + arg + "'");
     if (i + 1 >= args.size()) return Usage(arg + " needs a value");
     *target = args[++i];
   }
   // Everything that can be judged before start-up is judged here: nothing is sent for a
   // command line that is wrong.
-  if (format != "tsv" && format != "csv" && format != "json") {
-    return Usage("--format is tsv, csv or json");
-  }
+  std::optional<TableFormat> table = ParseTableFormat(format);
+  if (!table) return Usage("--format is tsv, csv or json");
   if (!IsDigits(category)) return Usage("--category takes a category id (digits)");
   std::optional<int> wanted = NumberIn(count, 1, finder_defaults::kMaxCount);
   if (!wanted) return Usage("--count takes a number of sellers from 1 to 120");
 
   SearchChoices choices;
+  SearchFilters& filters = choices.filters;
+  if (keyword) {
+    std::optional<std::string> gbk = cli::GbkArgument(*keyword, "the keyword");
+    if (!gbk) return kUsage;
+    if (gbk->empty()) return Usage("--keyword takes a text");
+    filters.keyword = *gbk;
+  }
+  if (commission &&
+      !ParseCommissionRange(*commission, filters.commission_low, filters.commission_high)) {
+    return Usage(
+        "--commission-rate takes LOW-HIGH in percent with up to two decimals, either "
+        "side may be left out (5-, -12.5, 5-12.5), LOW not above HIGH");
+  }
+  if (price && !ParsePriceRange(*price, filters.price_low, filters.price_high)) {
+    return Usage(
+        "--price takes LOW-HIGH in yuan with up to two decimals, either side may be "
+        "left out (10-, -99.5, 10-99.5), LOW not above HIGH");
+  }
+  if (sort) {
+    if (!IsSortOrder(*sort)) {
+      std::string names;
+      for (const std::string& name : SortOrders()) names += (names.empty() ? "" : ", ") + name;
+      return Usage("--sort takes one of " + names);
+    }
+    filters.sort = *sort;
+  }
   choices.low_credit = CreditIndex(low);
   choices.high_credit = CreditIndex(high);
   if (choices.low_credit < 0 || choices.high_credit < 0) {
@@ -153,7 +136,7 @@ int RunSearch(const std::vector<std::string>& args) {
   for (size_t r = 0; r < Regions().size() && !region.empty(); ++r) {
     if (GbkToUtf8(Regions()[r].item) == region) choices.region = static_cast<int>(r);
   }
-  if (choices.region < 0) return Usage("unknown region '" + cli::Cell(region) + "'");
+  if (choices.region < 0) return Usage("unknown region '" + CellText(region) + "'");
   choices.region_text = Regions()[static_cast<size_t>(choices.region)].item;
   choices.count = *wanted;
 
@@ -175,7 +158,7 @@ int RunSearch(const std::vector<std::string>& args) {
     std::cerr << "没有找到相关卖家\n";
     return kFailed;
   }
-  PrintRows(outcome.rows, format);
+  std::cout << SellersText(outcome.rows, *table);
   if (static_cast<int>(outcome.rows.size()) < outcome.count) {
     std::cerr << "vendrix-cli: " << outcome.rows.size() << " of " << outcome.count
               << " sellers could be looked up; the user lookup failed for the rest\n";
@@ -210,16 +193,37 @@ int RunConvert(const std::vector<std::string>& args) {
       operands.push_back(arg);
     }
   }
-  if (operands.size() != 2 || (operands[0] != "item" && operands[0] != "shop")) {
-    return Usage("convert takes 'item IID' or 'shop NICK', and --open");
+  const std::string kind = operands.empty() ? "" : operands[0];
+  if (operands.size() != 2 || (kind != "item" && kind != "shop" && kind != "address")) {
+    return Usage("convert takes 'item IID', 'shop NICK' or 'address ADDRESS', and --open");
   }
-  const std::string& kind = operands[0];
-  std::optional<std::string> value =
-      cli::GbkArgument(operands[1], kind == "item" ? "the item id" : "the nick");
-  if (!value) return kUsage;
+  CopiedAddress copied;
+  std::optional<std::string> value;
+  if (kind == "address") {
+    copied = ReadCopiedAddress(operands[1]);
+    if (copied.kind == CopiedAddress::kUnknown) {
+      return Usage(
+          "convert address understands an item address on taobao.com or tmall.com "
+          "with an id of digits (https://item.taobao.com/item.htm?id=520813250866) "
+          "and a shop address (http://shop12345.taobao.com/)");
+    }
+    value = copied.id;
+  } else {
+    value = cli::GbkArgument(operands[1], kind == "item" ? "the item id" : "the nick");
+    if (!value) return kUsage;
+  }
 
   ShopFinder finder;
-  StartUp(finder);
+  // An address names its item or shop by id: the configuration is all it needs besides the
+  // conversion itself.
+  if (kind == "address") {
+    if (!finder.LoadConfiguration()) {
+      cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
+                                         finder.XMLData1);
+    }
+  } else {
+    StartUp(finder);
+  }
   // The address is printed, and opened with --open; only a web address ever gets this far.
   bool started = true;
   LinkOpener print = [&](const std::string& address) {
@@ -228,8 +232,11 @@ int RunConvert(const std::vector<std::string>& args) {
     return true;
   };
   bool converted = false;
-  if (kind == "item") {
+  if (kind == "item" || copied.kind == CopiedAddress::kItem) {
     converted = finder.OpenItemLink(*value, print);
+  } else if (copied.kind == CopiedAddress::kShop) {
+    ConversionJob job = finder.PrepareShopConversion(*value);
+    converted = finder.RunConversion(job) && print(job.click_url);
   } else {
     size_t row = PrepareRow(finder, *value, false);
     if (!finder.LoadShop(row)) {
@@ -239,12 +246,55 @@ int RunConvert(const std::vector<std::string>& args) {
     converted = finder.OpenShopLink(row, print);
   }
   if (!converted) {
-    std::cerr << "vendrix-cli: the platform did not convert " << kind << " '" << operands[1]
-              << "' into a web address\n";
+    std::cerr << "vendrix-cli: the platform did not convert " << kind << " '"
+              << CellText(operands[1]) << "' into a web address\n";
     return kFailed;
   }
   if (!started) {
     std::cerr << "vendrix-cli: no web browser could be started (BROWSER, else xdg-open)\n";
+    return kFailed;
+  }
+  return kOk;
+}
+
+int RunItems(const std::vector<std::string>& args) {
+  std::string nick, count = std::to_string(items_defaults::kDefaultCount), format = "tsv";
+  bool have_nick = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string* target = arg == "--count" ? &count : arg == "--format" ? &format : nullptr;
+    if (target != nullptr) {
+      if (i + 1 >= args.size()) return Usage(arg + " needs a value");
+      *target = args[++i];
+    } else if (!arg.starts_with("--") && !have_nick) {
+      nick = arg;
+      have_nick = true;
+    } else {
+      return Usage("unknown option '" + CellText(arg) + "'");
+    }
+  }
+  if (!have_nick) return Usage("items takes a NICK");
+  std::optional<TableFormat> table = ParseTableFormat(format);
+  if (!table) return Usage("--format is tsv, csv or json");
+  std::optional<int> wanted = NumberIn(count, 1, items_defaults::kMaxCount);
+  if (!wanted) return Usage("--count takes a number of items from 1 to 200");
+  std::optional<std::string> gbk = cli::GbkArgument(nick, "the nick");
+  if (!gbk) return kUsage;
+
+  ShopFinder finder;
+  if (!finder.LoadConfiguration()) {
+    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
+                                       finder.XMLData1);
+  }
+  ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
+  if (!outcome.searched) {
+    std::cerr << "vendrix-cli: the item search of '" << nick << "' failed\n";
+    return kFailed;
+  }
+  std::cout << ItemsText(outcome.rows, *table);
+  if (outcome.failed_batches > 0) {
+    std::cerr << "vendrix-cli: " << outcome.failed_batches << " of " << outcome.batches
+              << " conversions failed; their items are listed without affiliate fields\n";
     return kFailed;
   }
   return kOk;

@@ -19,10 +19,6 @@ constexpr int kUsage = 2;
 // "vendrix-cli: <problem>" on stderr; returns kUsage.
 int Usage(const std::string& problem);
 
-// A value fit for one TSV cell (or a line of a message): every control byte, tabs and line
-// breaks included, written as a blank, so one record stays one line and one field one column.
-std::string Cell(std::string_view utf8);
-
 // The GBK form of `utf8`, a value typed by the user; nullopt, after a usage complaint naming
 // `what`, when a character of it has no GBK form and would go out as "?".
 std::optional<std::string> GbkArgument(const std::string& utf8, const std::string& what);

@@ -79,7 +79,7 @@ TEST_F(CliFinderTest, RegionAndFormats) {
   EXPECT_NE(json.out.find("\"location\":\"浙江杭州\""), std::string::npos) << json.out;
   auto csv = Cli({"search", "--count", "2", "--format", "csv", "--low", "20", "--high", "1"});
   ASSERT_EQ(csv.exit_code, 0) << csv.err;
-  EXPECT_TRUE(csv.out.starts_with("nick,location,level\n"));
+  EXPECT_TRUE(csv.out.starts_with("\xEF\xBB\xBFnick,location,level\r\n"));
 
   EXPECT_EQ(Cli({"search", "--region", "火星"}).exit_code, 2);
   EXPECT_EQ(Cli({"search", "--low", "7heart"}).exit_code, 2);

@@ -1,0 +1,108 @@
+#include "app/SearchFilters.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace vendrix {
+namespace {
+
+constexpr size_t kMaxWholeDigits = 9;  // far beyond any price or percentage, far inside int64
+
+// A decimal number with up to two decimals, in hundredths; false when `text` is not one.
+bool Hundredths(std::string_view text, int64_t& value) {
+  size_t point = text.find('.');
+  std::string_view whole = text.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || whole.size() > kMaxWholeDigits || fraction.size() > 2) return false;
+  if (point != std::string_view::npos && fraction.empty()) return false;
+  auto digits = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(whole) || !digits(fraction)) return false;
+  value = 0;
+  for (char c : whole) value = value * 10 + (c - '0');
+  value *= 100;
+  if (fraction.size() >= 1) value += (fraction[0] - '0') * 10;
+  if (fraction.size() == 2) value += fraction[1] - '0';
+  return true;
+}
+
+// Splits "LOW-HIGH" at its one "-" and checks both sides; `low_value`/`high_value` in
+// hundredths for the sides given.
+bool SplitRange(std::string_view text, std::string_view& low, std::string_view& high) {
+  size_t dash = text.find('-');
+  if (dash == std::string_view::npos || text.find('-', dash + 1) != std::string_view::npos) {
+    return false;
+  }
+  low = text.substr(0, dash);
+  high = text.substr(dash + 1);
+  if (low.empty() && high.empty()) return false;
+  int64_t low_value = 0;
+  int64_t high_value = 0;
+  if (!low.empty() && !Hundredths(low, low_value)) return false;
+  if (!high.empty() && !Hundredths(high, high_value)) return false;
+  return low.empty() || high.empty() || low_value <= high_value;
+}
+
+// "1250" hundredths as "12.5"; "500" as "5".
+std::string PercentText(const std::string& hundredths) {
+  if (hundredths.empty()) return "";
+  int64_t value = std::stoll(hundredths);
+  std::string text = std::to_string(value / 100);
+  int64_t cents = value % 100;
+  if (cents != 0) {
+    text += '.';
+    text += static_cast<char>('0' + cents / 10);
+    if (cents % 10 != 0) text += static_cast<char>('0' + cents % 10);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool SearchFilters::Any() const {
+  return !keyword.empty() || !commission_low.empty() || !commission_high.empty() ||
+         !price_low.empty() || !price_high.empty() || !sort.empty();
+}
+
+const std::vector<std::string>& SortOrders() {
+  static const std::vector<std::string> orders = {
+      "price_desc",           "price_asc",          "credit_desc",       "commissionRate_desc",
+      "commissionRate_asc",   "commissionNum_desc", "commissionNum_asc", "commissionVolume_desc",
+      "commissionVolume_asc", "delistTime_desc",    "delistTime_asc"};
+  return orders;
+}
+
+bool IsSortOrder(std::string_view name) {
+  const std::vector<std::string>& orders = SortOrders();
+  return std::find(orders.begin(), orders.end(), name) != orders.end();
+}
+
+bool ParseCommissionRange(std::string_view text, std::string& low, std::string& high) {
+  std::string_view low_text, high_text;
+  if (!SplitRange(text, low_text, high_text)) return false;
+  int64_t value = 0;
+  low = Hundredths(low_text, value) ? std::to_string(value) : "";
+  high = Hundredths(high_text, value) ? std::to_string(value) : "";
+  return true;
+}
+
+bool ParsePriceRange(std::string_view text, std::string& low, std::string& high) {
+  std::string_view low_text, high_text;
+  if (!SplitRange(text, low_text, high_text)) return false;
+  low = std::string(low_text);
+  high = std::string(high_text);
+  return true;
+}
+
+std::string CommissionRangeText(const std::string& low, const std::string& high) {
+  if (low.empty() && high.empty()) return "";
+  return PercentText(low) + "-" + PercentText(high);
+}
+
+std::string PriceRangeText(const std::string& low, const std::string& high) {
+  if (low.empty() && high.empty()) return "";
+  return low + "-" + high;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,223 @@
+// The affiliate's commands beyond the seller search (filters, a shop's items with their
+// affiliate addresses, copied addresses) end to end against an in-process sandbox, checked
+// against the sandbox's own marketplace.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "sandbox/Sandbox.h"
+#include "tests/support/Process.h"
+
+namespace vendrix {
+namespace {
+
+using sandbox::Item;
+using sandbox::Seller;
+using test::RunProcess;
+
+class CliAffiliateTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    log_ = ::testing::TempDir() + "/cli-affiliate-" + std::to_string(getpid()) + ".log";
+    sandbox_ = new sandbox::Sandbox({.seed = 5, .log_path = log_, .reverse_conversions = true});
+    sandbox_->Start();
+  }
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+  static test::ProcessResult Cli(const std::vector<std::string>& args) {
+    std::string base = sandbox_->Base();
+    return RunProcess(VENDRIX_CLI, args,
+                      {{"VENDRIX_VENDOR_BASE", base},
+                       {"VENDRIX_GATEWAY", base + "router/rest"},
+                       {"VENDRIX_SHOP_LOGO", base + "shop-logo"},
+                       {"VENDRIX_RANK_PICS", base + "newrank/"}});
+  }
+  static std::vector<std::vector<std::string>> Rows(const std::string& tsv) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(tsv);
+    for (std::string line; std::getline(lines, line);) {
+      std::vector<std::string> cells;
+      std::istringstream fields(line);
+      for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
+      rows.push_back(cells);
+    }
+    return rows;
+  }
+  // The API methods the sandbox was asked for while `run` ran, in order.
+  static std::vector<std::string> MethodsDuring(const std::function<void()>& run) {
+    auto lines = [] {
+      std::ifstream file(log_);
+      std::vector<std::string> all;
+      for (std::string line; std::getline(file, line);) all.push_back(line);
+      return all;
+    };
+    size_t before = lines().size();
+    run();
+    std::vector<std::string> methods;
+    std::vector<std::string> after = lines();
+    for (size_t i = before; i < after.size(); ++i) {
+      std::vector<std::string> fields = Rows(after[i])[0];
+      methods.push_back(fields.size() > 4 && fields[3] == "/router/rest" ? fields[4] : fields[3]);
+    }
+    return methods;
+  }
+  static const sandbox::Marketplace& Market() { return sandbox_->Market(); }
+
+  static sandbox::Sandbox* sandbox_;
+  static std::string log_;
+};
+sandbox::Sandbox* CliAffiliateTest::sandbox_ = nullptr;
+std::string CliAffiliateTest::log_;
+
+// Each filter narrows the sellers to those with an item that meets it, as many as there are.
+TEST_F(CliAffiliateTest, EachFilterNarrowsTheSellersAsTheMarketplaceSays) {
+  struct Case {
+    std::vector<std::string> filter;
+    std::function<bool(const Item&)> meets;
+  };
+  auto price = [](const Item& i) { return std::stod(i.price); };
+  auto rate = [](const Item& i) { return std::stod(i.commission_rate); };
+  const Case cases[] = {
+      {{"--keyword", "冲钻"},
+       [](const Item& i) { return i.title.find("冲钻") != std::string::npos; }},
+      {{"--commission-rate", "29.5-"}, [&](const Item& i) { return rate(i) >= 2950; }},
+      {{"--commission-rate", "-1.2"}, [&](const Item& i) { return rate(i) <= 120; }},
+      {{"--commission-rate", "10-10.05"},
+       [&](const Item& i) { return rate(i) >= 1000 && rate(i) <= 1005; }},
+      {{"--price", "2990-"}, [&](const Item& i) { return price(i) >= 2990; }},
+      {{"--price", "1.5-2.25"}, [&](const Item& i) { return price(i) >= 1.5 && price(i) <= 2.25; }},
+      {{"--price", "100-200", "--keyword", "包邮", "--sort", "price_asc"},
+       [&](const Item& i) {
+         return price(i) >= 100 && price(i) <= 200 && i.title.find("包邮") != std::string::npos;
+       }},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"search", "--count", "120"};
+    args.insert(args.end(), c.filter.begin(), c.filter.end());
+    std::set<std::string> expected;
+    for (const Item& item : Market().Items()) {
+      const Seller& seller = Market().Sellers()[item.seller];
+      if (seller.affiliate && c.meets(item)) expected.insert(seller.nick);
+    }
+    SCOPED_TRACE(c.filter[0] + " " + c.filter[1]);
+    auto result = Cli(args);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    auto rows = Rows(result.out);
+    EXPECT_EQ(rows.size(), std::min<size_t>(expected.size(), 120));
+    for (const auto& row : rows) EXPECT_TRUE(expected.count(row[0])) << row[0];
+  }
+
+  // An order puts the seller of the first item of that order first.
+  for (const auto& [sort, better] :
+       std::vector<std::pair<std::string, std::function<bool(const Item&, const Item&)>>>{
+           {"price_desc", [&](const Item&a, const Item&b) { return price(a) > price(b); }},
+           {"commissionRate_asc", [&](const Item&a, const Item&b) { return rate(a) < rate(b); }}}) {
+    const Item* best = nullptr;
+    for (const Item& item : Market().Items()) {
+      if (Market().Sellers()[item.seller].affiliate && (!best || better(item, *best))) best = &item;
+    }
+    auto result = Cli({"search", "--count", "3", "--sort", sort});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(Rows(result.out)[0][0], Market().Sellers()[best->seller].nick) << sort;
+  }
+}
+
+TEST_F(CliAffiliateTest, ItemsTakeOneSearchAndAConversionPerFiftyMatchedById) {
+  const Seller* big = nullptr;
+  const Seller* outsider = nullptr;
+  for (const Seller& s : Market().Sellers()) {
+    if (s.affiliate && s.items.size() >= 60 && !big) big = &s;
+    if (!s.affiliate && !s.items.empty() && !outsider) outsider = &s;
+  }
+  ASSERT_TRUE(big && outsider);
+  test::ProcessResult result;
+  std::vector<std::string> methods = MethodsDuring([&] { result = Cli({"items", big->nick}); });
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(methods, (std::vector<std::string>{"/taoke/api.php", "taobao.items.search",
+                                               "taobao.taobaoke.items.convert",
+                                               "taobao.taobaoke.items.convert"}))
+      << "the configuration, then only the calls named";
+  auto rows = Rows(result.out);
+  ASSERT_EQ(rows.size(), 61u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"iid", "title", "price", "commission_rate",
+                                               "commission", "click_url"}));
+  for (size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), 6u);
+    const Item* item = Market().ItemByIid(rows[i][0]);
+    ASSERT_NE(item, nullptr);
+    // The sandbox answers each batch in reverse: only matching by id puts these together.
+    EXPECT_EQ(rows[i][3], item->commission_rate);
+    EXPECT_EQ(rows[i][4], item->commission);
+    EXPECT_NE(rows[i][5].find("iid=" + item->iid + "&"), std::string::npos) << rows[i][5];
+  }
+
+  // Items the platform does not convert are listed all the same, without affiliate fields.
+  auto outside = Cli({"items", outsider->nick, "--count", "2", "--format", "json"});
+  ASSERT_EQ(outside.exit_code, 0) << outside.err;
+  EXPECT_NE(outside.out.find("\"commission_rate\":\"\",\"commission\":\"\",\"click_url\":\"\""),
+            std::string::npos)
+      << outside.out;
+
+  auto csv = Cli({"items", big->nick, "--count", "1", "--format", "csv"});
+  EXPECT_TRUE(
+      csv.out.starts_with("\xEF\xBB\xBFiid,title,price,commission_rate,commission,"
+                          "click_url\r\n"))
+      << "a spreadsheet's CSV: UTF-8 with a byte-order mark, CRLF";
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"items"},
+                                             {"items", "a", "--count", "201"},
+                                             {"items", "a", "--count", "0"},
+                                             {"items", "a", "--format", "xml"}}) {
+    EXPECT_EQ(Cli(bad).exit_code, 2) << bad.back();
+  }
+}
+
+TEST_F(CliAffiliateTest, CopiedAddressesConvertByTheirForm) {
+  const Item& item = Market().Items()[10];
+  const Seller& seller = Market().Sellers()[item.seller];
+  struct Case {
+    std::string address;
+    int exit_code;
+    std::string click;  // a part of the address printed
+  };
+  const Case cases[] = {
+      {"https://item.taobao.com/item.htm?spm=a1z10&id=" + item.iid, 0, "kind=item&iid=" + item.iid},
+      {"https://detail.tmall.com/item.htm?id=" + item.iid + "&skuId=1", 0, "iid=" + item.iid},
+      {"HTTP://Item.TaoBao.COM/item.htm?id=" + item.iid + "#reviews", 0, "iid=" + item.iid},
+      {"https://taobao.com/item.htm?id=" + item.iid, 0, "iid=" + item.iid},
+      {"http://shop" + seller.sid + ".taobao.com/", 0, "kind=shop&sid=" + seller.sid},
+      {"https://item.taobao.com/item.htm?id=1", 1, ""},  // not an item of the platform's
+      {"https://www.jd.com/item.htm?id=" + item.iid, 2, ""},
+      {"https://eviltaobao.com/item.htm?id=" + item.iid, 2, ""},
+      {"https://item.taobao.com.evil.cn/item.htm?id=" + item.iid, 2, ""},
+      {"https://item.taobao.com/item.htm?xid=" + item.iid, 2, ""},
+      {"https://item.taobao.com/item.htm?id=12a", 2, ""},
+      {"ftp://item.taobao.com/item.htm?id=" + item.iid, 2, ""},
+      {"http://shop.taobao.com/", 2, ""},
+  };
+  for (const Case& c : cases) {
+    test::ProcessResult result;
+    std::vector<std::string> methods = MethodsDuring([&] {
+      result = Cli({"convert", "address", c.address});
+    });
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.address << "\n" << result.err;
+    if (c.exit_code == 0) {
+      EXPECT_NE(result.out.find(c.click), std::string::npos) << c.address << ": " << result.out;
+      EXPECT_EQ(methods.size(), 2u) << "the configuration and the conversion, no more";
+    }
+    if (c.exit_code == 2) {
+      EXPECT_NE(result.err.find("understands"), std::string::npos) << result.err;
+      EXPECT_TRUE(methods.empty()) << c.address;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vendrix
