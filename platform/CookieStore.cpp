@@ -147,9 +147,12 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
       std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
       if (domain != cookie.domain) {
         // A server may only set cookies for a parent of its own name, never for a whole
-        // top-level domain ("net") nor for a part of a numeric address.
+        // top-level domain ("net", or "net." written fully qualified) nor for a part of a
+        // numeric address.
         if (!DomainMatches(cookie.domain, domain)) return;
-        if (domain.find('.') == std::string::npos || IsNumericHost(cookie.domain)) return;
+        std::string_view labels = domain;
+        while (labels.ends_with('.')) labels.remove_suffix(1);
+        if (labels.find('.') == std::string_view::npos || IsNumericHost(cookie.domain)) return;
       }
       cookie.domain = domain;
       cookie.host_only = false;
