@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "platform/CodePage.h"
@@ -352,6 +353,47 @@ TEST_F(ShopFinderTest, LocationsLevelsAndBadges) {
   }
   EXPECT_EQ(outcome.rows[4].picture, 19);
   EXPECT_EQ(outcome.rows[8].location, "") << "fewer users than nicks: the rest stay empty";
+}
+
+// The user's bound replaces the configured one on the side given; the other side, and every
+// search without filters, keeps what the configuration set.
+TEST_F(ShopFinderTest, FiltersGoInTheirSlotsOverTheConfiguredBounds) {
+  config_ = Document("config", "<api><app_key>key</app_key><app_sec>sec</app_sec></api>"
+                               "<TaobaokeItem><cond><s_rate>100</s_rate><e_rate>2000</e_rate>"
+                               "</cond></TaobaokeItem>");
+  auto finder = Started();
+  auto sent = [&](const SearchFilters& filters) {
+    SearchChoices choices;
+    choices.count = 1;
+    choices.filters = filters;
+    finder->RunSearch(choices);
+    std::map<std::string, std::string> params = Calls("taobao.taobaoke.items.get").back().params;
+    std::string slots;
+    for (const char* slot : {"keyword", "start_commissionRate", "end_commissionRate",
+                             "start_price", "end_price", "sort"}) {
+      slots += std::string(slot) + "=" + (params.count(slot) ? params.at(slot) : "-") + " ";
+    }
+    return slots;
+  };
+  const std::string configured =
+      "keyword=- start_commissionRate=100 end_commissionRate=2000 start_price=- end_price=- "
+      "sort=- ";
+  EXPECT_EQ(sent({}), configured);
+  EXPECT_EQ(sent({.keyword = Utf8ToGbk("包邮"), .commission_low = "500", .price_high = "99.5",
+                  .sort = "price_asc"}),
+            "keyword=包邮 start_commissionRate=500 end_commissionRate=2000 start_price=- "
+            "end_price=99.5 sort=price_asc ");
+  EXPECT_EQ(sent({.commission_high = "1250", .price_low = "10"}),
+            "keyword=- start_commissionRate=100 end_commissionRate=1250 start_price=10 "
+            "end_price=- sort=- ");
+  EXPECT_EQ(sent({}), configured) << "a search without filters sends what it always sent";
+
+  std::string low, high;
+  EXPECT_TRUE(ParseCommissionRange("5-12.5", low, high));
+  EXPECT_EQ(low + "/" + high, "500/1250");
+  EXPECT_TRUE(ParseCommissionRange("-0.05", low, high));
+  EXPECT_EQ(low + "/" + high, "/5");
+  EXPECT_EQ(CommissionRangeText("500", "1250"), "5-12.5");
 }
 
 TEST_F(ShopFinderTest, RegionAndCreditValuesSent) {
