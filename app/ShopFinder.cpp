@@ -266,10 +266,10 @@ ShopLookupJob ShopFinder::PrepareShopLookup(const Info& seller) {
   return job;
 }
 
-bool ShopFinder::RunShopLookup(ShopLookupJob& job, Info& seller) {
+bool ShopFinder::RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component) {
   const TaobaoShopInfo* shop = nullptr;
   // On failure the row is left as it was, so the next selection of the row tries again.
-  if (!TaobaoShop1.Execute(job.cond, job.back, job.name, job.xml, shop)) return false;
+  if (!component.Execute(job.cond, job.back, job.name, job.xml, shop)) return false;
   seller.sid = shop->sid;
   seller.title = shop->title;
   seller.logo_url = settings_.ShopLogo + shop->pic_path;
@@ -280,7 +280,7 @@ bool ShopFinder::RunShopLookup(ShopLookupJob& job, Info& seller) {
 bool ShopFinder::LoadShop(size_t row) {
   if (row >= Sellers_.size()) return false;
   ShopLookupJob job = PrepareShopLookup(Sellers_[row]);
-  return RunShopLookup(job, Sellers_[row]);
+  return RunShopLookup(job, Sellers_[row], TaobaoShop1);
 }
 
 bool ShopFinder::LoadShopItems(size_t row) {
@@ -308,7 +308,7 @@ ShopPageJob ShopFinder::PrepareShopPage(size_t row) {
 bool ShopFinder::RunShopPage(ShopPageJob& job) {
   job.loaded = false;
   // Without its shop the item search is not made, and the items stay what they were.
-  if (job.shop && !RunShopLookup(*job.shop, job.seller)) return false;
+  if (job.shop && !RunShopLookup(*job.shop, job.seller, TaobaoShop1)) return false;
   job.seller.items.reset();
   job.loaded = TaobaoSearch1.Execute(job.items_cond, job.items_back, job.items_name,
                                      job.items_xml, job.seller.items);
@@ -355,6 +355,21 @@ ConversionJob ShopFinder::PrepareShopConversion(const std::string& sid) {
   job.shop_cond.app_sec = KeItemCond.app_sec;
   XMLData1.ReadTaobaokeShop(job.shop_cond, job.shop_back, job.shop_name, job.shop_xml);
   return job;
+}
+
+ShopLinkJob ShopFinder::PrepareShopLink(size_t row) {
+  ShopLinkJob job;
+  job.row = row;
+  if (row < Sellers_.size()) job.seller = Sellers_[row];
+  if (!job.seller.shop_loaded) job.shop = PrepareShopLookup(job.seller);
+  job.conversion = PrepareShopConversion(job.seller.sid);
+  return job;
+}
+
+bool ShopFinder::RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup) {
+  if (job.shop && !RunShopLookup(*job.shop, job.seller, lookup)) return false;
+  job.conversion.shop_cond.sids = job.seller.sid;
+  return RunConversion(job.conversion);
 }
 
 bool ShopFinder::RunConversion(ConversionJob& job) {

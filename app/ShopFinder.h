@@ -134,6 +134,12 @@ class ShopFinder {
   ConversionJob PrepareShopConversion(const std::string& sid);
   bool RunConversion(ConversionJob& job);
 
+  // A row's shop converted, looked up first when needed. Run makes the lookup with `lookup`
+  // (the caller's own shop lookup component, so that the page loads keep theirs) and the
+  // conversion with the conversion components; true when it wrote a web address.
+  ShopLinkJob PrepareShopLink(size_t row);
+  bool RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup);
+
   const Settings& GetSettings() const { return settings_; }
   const ACatsInfo& Cats() const { return Cats_; }
   PInfo& Sellers() { return Sellers_; }
@@ -167,7 +173,7 @@ class ShopFinder {
   // The affiliate item search's conditions as the configuration left them, before any search
   // put its own filters in.
   TaobaokeItemConditions configured_item_cond_;
-  bool RunShopLookup(ShopLookupJob& job, Info& seller);
+  bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
   bool overlap_lookups_ = true;

@@ -52,4 +52,13 @@ struct ConversionJob {
   std::string click_url;  // the web address this conversion wrote; empty when none
 };
 
+// The affiliate address of a row's shop, with the shop lookup first when the row has none
+// yet: the conversion is prepared with the configuration, and gets its shop id once known.
+struct ShopLinkJob {
+  size_t row = 0;
+  Info seller;  // a copy of the row; the lookup fills its shop
+  std::optional<ShopLookupJob> shop;
+  ConversionJob conversion;
+};
+
 }  // namespace vendrix

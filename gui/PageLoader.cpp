@@ -5,15 +5,17 @@
 namespace vendrix {
 
 TPageLoader::TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done,
-                         QObject* parent)
+                         ShopLinkDone shop_link_done, QObject* parent)
     : QObject(parent),
       finder_(finder),
       page_done_(std::move(page_done)),
       address_done_(std::move(address_done)),
+      shop_link_done_(std::move(shop_link_done)),
       page_context_(new QObject),
       conversion_context_(new QObject) {
   // The item conversion's client is made on first use; made here, no thread races to it.
   finder_.TaobaokeConvert1.Http();
+  shop_lookup_.SetDefaultGateway(finder_.GetSettings().Gateway);
   page_context_->moveToThread(&page_thread_);
   conversion_context_->moveToThread(&conversion_thread_);
   connect(&page_thread_, &QThread::finished, page_context_, &QObject::deleteLater);
@@ -56,24 +58,45 @@ void TPageLoader::LoadPage(ShopPageJob job) {
       Qt::QueuedConnection);
 }
 
-void TPageLoader::Convert(ConversionJob job) {
+void TPageLoader::Convert(ConversionJob job, Use use) {
   uint64_t epoch = conversion_epoch_;
   QMetaObject::invokeMethod(
       conversion_context_,
-      [this, epoch, job = std::move(job)]() mutable {
-        if (epoch != conversion_epoch_) return;
-        finder_.TaobaokeConvert1.Http().ClearAbort();
-        finder_.TaobaokeShop1.Http().ClearAbort();
-        if (epoch != conversion_epoch_) return;
-        if (!finder_.RunConversion(job)) return;
+      [this, epoch, use, job = std::move(job)]() mutable {
+        if (!StartConversion(epoch) || !finder_.RunConversion(job)) return;
         QMetaObject::invokeMethod(
             this,
-            [this, epoch, address = std::move(job.click_url)] {
-              if (epoch == conversion_epoch_) address_done_(address);
+            [this, epoch, use, address = std::move(job.click_url)] {
+              if (epoch == conversion_epoch_) address_done_(address, use);
             },
             Qt::QueuedConnection);
       },
       Qt::QueuedConnection);
+}
+
+void TPageLoader::ConvertShopOf(ShopLinkJob job) {
+  uint64_t epoch = conversion_epoch_;
+  QMetaObject::invokeMethod(
+      conversion_context_,
+      [this, epoch, job = std::move(job)]() mutable {
+        if (!StartConversion(epoch) || !finder_.RunShopLink(job, shop_lookup_)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, epoch, job = std::move(job)] {
+              if (epoch == conversion_epoch_) shop_link_done_(job);
+            },
+            Qt::QueuedConnection);
+      },
+      Qt::QueuedConnection);
+}
+
+bool TPageLoader::StartConversion(uint64_t epoch) {
+  if (epoch != conversion_epoch_) return false;  // dropped by a search started since
+  finder_.TaobaokeConvert1.Http().ClearAbort();
+  finder_.TaobaokeShop1.Http().ClearAbort();
+  shop_lookup_.Http().ClearAbort();
+  // An abort that came between the check and the clearing was for this very job.
+  return epoch == conversion_epoch_;
 }
 
 void TPageLoader::DropAll() {
@@ -101,6 +124,7 @@ void TPageLoader::AbortPages() {
 void TPageLoader::AbortConversions() {
   finder_.TaobaokeConvert1.Http().Abort();
   finder_.TaobaokeShop1.Http().Abort();
+  shop_lookup_.Http().Abort();
 }
 
 }  // namespace vendrix

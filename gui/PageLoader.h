@@ -17,18 +17,25 @@ namespace vendrix {
 
 class TPageLoader : public QObject {
  public:
+  // What a converted address is for: the web browser, or the clipboard.
+  enum class Use { kOpen, kCopy };
   using PageDone = std::function<void(const ShopPageJob& job)>;
-  using AddressDone = std::function<void(const std::string& address)>;
+  using AddressDone = std::function<void(const std::string& address, Use use)>;
+  using ShopLinkDone = std::function<void(const ShopLinkJob& job)>;
 
   // `page_done` hears of each page load that was not superseded or dropped, `address_done` of
-  // each converted web address, both on the window's thread.
-  TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done, QObject* parent);
+  // each converted web address, `shop_link_done` of each row's shop converted; all on the
+  // window's thread.
+  TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done,
+              ShopLinkDone shop_link_done, QObject* parent);
   ~TPageLoader() override;
 
   // Loads a row's shop page; whatever page load was under way is aborted and never reported.
   void LoadPage(ShopPageJob job);
   // Converts a clicked link, after the conversions clicked before it.
-  void Convert(ConversionJob job);
+  void Convert(ConversionJob job, Use use);
+  // Converts a row's shop, looked up first when needed, in turn with the conversions.
+  void ConvertShopOf(ShopLinkJob job);
   // Drops every page load and conversion under way or waiting: none is shown or opened.
   void DropAll();
   // Drops everything and ends both threads, waiting at most `wait_ms` for them.
@@ -39,10 +46,15 @@ class TPageLoader : public QObject {
  private:
   void AbortPages();
   void AbortConversions();
+  // On the conversion thread, before a job of `epoch`: false when the job was dropped.
+  bool StartConversion(uint64_t epoch);
 
   ShopFinder& finder_;
   PageDone page_done_;
   AddressDone address_done_;
+  ShopLinkDone shop_link_done_;
+  // The shop lookups of ConvertShopOf, on the conversion thread; the pages keep theirs.
+  TTaobaoShop shop_lookup_;
   // Bumped before every abort: a worker that sees another value than its job's drops the job.
   std::atomic<uint64_t> page_generation_{0};
   std::atomic<uint64_t> conversion_epoch_{0};

@@ -1,9 +1,12 @@
 #include "gui/Unit1.h"
 
 #include <QApplication>
-#include <QComboBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,15 +14,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QWebEngineView>
 
 #include "app/ShopPage.h"
+#include "app/TableText.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
+#include "gui/SearchConditions.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/SellerListMenu.h"
 #include "gui/WebPage.h"
 #include "platform/CodePage.h"
 
@@ -85,11 +93,25 @@ TForm1::TForm1(Settings settings, QWidget* parent)
   // Every platform call of a click runs off this thread; see TPageLoader.
   loader_ = new TPageLoader(
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
-      [this](const std::string& address) {
+      [this](const std::string& address, TPageLoader::Use use) {
+        if (use == TPageLoader::Use::kCopy) {
+          CopyToClipboard(address, QString::fromUtf8("推广链接已复制"));
+          return;
+        }
         open_link_(address);
         emit LinkOpened(QString::fromStdString(address));
       },
+      [this](const ShopLinkJob& job) {
+        // The shop the lookup found belongs to the row, as a page load would have stored it.
+        Info& row = finder_.Sellers()[job.row];
+        row.sid = job.seller.sid;
+        row.title = job.seller.title;
+        row.logo_url = job.seller.logo_url;
+        row.shop_loaded = job.seller.shop_loaded;
+        CopyToClipboard(job.conversion.click_url, QString::fromUtf8("店铺推广链接已复制"));
+      },
       this);
+  BuildListMenu();
   ApplicationEvents1 = new TApplicationEvents(this);
 }
 
@@ -178,8 +200,10 @@ void TForm1::BuildLayout() {
   GroupBox2 = new QGroupBox(this);
   GroupBox2->setGeometry(361, 3, 587, 665);
   WebBrowser1 = new QWebEngineView(GroupBox2);
-  WebBrowser1->setPage(new TWebPage(
-      [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); }, WebBrowser1));
+  WebBrowser1->setPage(
+      new TWebPage([this](const QUrl& url,
+                          bool background) { return WebBrowser1BeforeNavigate2(url, background); },
+                   WebBrowser1));
   WebBrowser1->setGeometry(3, 7, 581, 655);
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
@@ -255,6 +279,7 @@ void TForm1::StartSearch() {
   choices.region = ComboBox3->currentIndex();
   choices.region_text = ToGbk(ComboBox3->currentText());
   choices.count = SpinEdit1->Commit();
+  choices.filters = filters_;
   finder_.ClearAbort();
   worker_ = new TMyThread(this, choices);
   worker_->start();
@@ -271,6 +296,7 @@ void TForm1::EnableControls(bool enabled) {
 
 void TForm1::FillList(const SearchOutcome& outcome) {
   if (closing_) return;
+  rows_ = outcome.rows;
   SpinEdit1->setValue(outcome.count);
   ListView1->setRowCount(0);
   for (const SellerRow& seller : outcome.rows) {
@@ -355,27 +381,31 @@ void TForm1::ShowHtml(const std::string& gbk) {
                           QUrl("about:blank"));
 }
 
-bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
+bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url, bool copy) {
   LinkDecision decision = DecideLink(ToGbk(url.toString()));
   if (decision.kind == LinkDecision::kPass) return false;
+  // A Ctrl+click copies the address instead of opening it.
+  copy = copy || QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier);
   // The browser gets its answer at once; the conversion, a call to the platform, runs off
   // this thread and opens its address when it is done.
   if (decision.kind == LinkDecision::kItem) {
-    OpenItemLink(decision.iid);
+    OpenItemLink(decision.iid, copy);
   } else {
-    OpenShopLink();
+    OpenShopLink(copy);
   }
   return true;
 }
 
-void TForm1::OpenItemLink(const std::string& iid) {
-  loader_->Convert(finder_.PrepareItemConversion(iid));
+void TForm1::OpenItemLink(const std::string& iid, bool copy) {
+  loader_->Convert(finder_.PrepareItemConversion(iid),
+                   copy ? TPageLoader::Use::kCopy : TPageLoader::Use::kOpen);
 }
 
-void TForm1::OpenShopLink() {
+void TForm1::OpenShopLink(bool copy) {
   // The shop of the page that is shown, whichever row is selected meanwhile.
   if (shown_row_ < 0) return;
-  loader_->Convert(finder_.PrepareShopConversion(finder_.Sellers()[shown_row_].sid));
+  loader_->Convert(finder_.PrepareShopConversion(finder_.Sellers()[shown_row_].sid),
+                   copy ? TPageLoader::Use::kCopy : TPageLoader::Use::kOpen);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -478,5 +508,63 @@ void TForm1::SetCaption(const QString& caption) {
 }
 
 QString TForm1::ApplicationTitle() const { return QGuiApplication::applicationDisplayName(); }
+
+void TForm1::BuildListMenu() {
+  filters_ = LoadSearchConditions();
+  ShowConditionsMarker();
+  list_menu_ = new TSellerListMenu(
+      ListView1,
+      {.copy_nick =
+           [this](int row) {
+             CopyToClipboard(finder_.Sellers()[static_cast<size_t>(row)].nick,
+                             QString::fromUtf8("卖家昵称已复制"));
+           },
+       .copy_shop_link = [this](int row) { loader_->ConvertShopOf(finder_.PrepareShopLink(row)); },
+       .export_list = [this] { ExportSellers(); },
+       .more_conditions = [this] { EditSearchConditions(); }});
+}
+
+void TForm1::CopyToClipboard(const std::string& gbk, const QString& status) {
+  QString text = FromGbk(gbk);
+  QGuiApplication::clipboard()->setText(text);
+  // Said where the user looks, for two seconds, without moving anything.
+  QToolTip::showText(WebBrowser1->mapToGlobal(QPoint(WebBrowser1->width() / 2, 20)), status,
+                     WebBrowser1, QRect(), 2000);
+  emit LinkCopied(text);
+}
+
+void TForm1::ExportSellers() {
+  QString name = QFileDialog::getSaveFileName(
+      this, QString::fromUtf8("导出卖家列表"),
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+          QString::fromUtf8("/卖家列表.csv"),
+      QString::fromUtf8("CSV (*.csv);;TSV (*.tsv *.txt);;JSON (*.json)"), nullptr,
+      QFileDialog::DontUseNativeDialog);
+  if (name.isEmpty()) return;
+  QFile file(name);
+  std::string text = SellersText(rows_, TableFormatOfFile(name.toStdString()));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size())) {
+    QMessageBox::warning(this, window_defaults::kProductName,
+                         QString::fromUtf8("无法写入 %1：%2").arg(name, file.errorString()));
+  }
+}
+
+void TForm1::EditSearchConditions() {
+  TSearchConditionsDialog dialog(filters_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  filters_ = dialog.Filters();
+  SaveSearchConditions(filters_);
+  ShowConditionsMarker();
+}
+
+void TForm1::ShowConditionsMarker() {
+  // The box's title says when conditions narrow the search, so fewer sellers never puzzle.
+  QString conditions = DescribeSearchConditions(filters_);
+  GroupBox1->setTitle(
+      QString::fromUtf8(conditions.isEmpty() ? "搜索店铺" : "搜索店铺（已设条件）"));
+  GroupBox1->setToolTip(conditions);
+}
 
 }  // namespace vendrix

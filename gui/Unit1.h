@@ -21,6 +21,7 @@ namespace vendrix {
 class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
+class TSellerListMenu;
 class TSellerListDelegate;
 
 namespace window_defaults {
@@ -61,10 +62,11 @@ class TForm1 : public QWidget {
   void SearchFailed();
   void ListView1Click(const QPoint& position);
   void ShowHtml(const std::string& gbk);
-  // True to cancel the navigation.
-  bool WebBrowser1BeforeNavigate2(const QUrl& url);
-  void OpenItemLink(const std::string& iid);
-  void OpenShopLink();
+  // True to cancel the navigation. `copy` (a Ctrl+click) copies the converted address to the
+  // clipboard instead of opening it.
+  bool WebBrowser1BeforeNavigate2(const QUrl& url, bool copy = false);
+  void OpenItemLink(const std::string& iid, bool copy = false);
+  void OpenShopLink(bool copy = false);
   void FormResize();
   void Label2Click();
   // Sees every event of the application before its receiver; true drops it. Keys and
@@ -100,6 +102,8 @@ class TForm1 : public QWidget {
   void ShopPageShown(int row);
   // A converted click address was handed to the link opener.
   void LinkOpened(const QString& address);
+  // A converted click address was put on the clipboard.
+  void LinkCopied(const QString& address);
 
  protected:
   bool event(QEvent* event) override;
@@ -116,12 +120,21 @@ class TForm1 : public QWidget {
   void ShowShopPage(int row);
   void PageReady(const ShopPageJob& job);
   void SetPageBusy(bool busy);
+  // The seller list's menu and the further search conditions, beyond the design's window.
+  void BuildListMenu();
+  void CopyToClipboard(const std::string& gbk_or_address, const QString& status);
+  void ExportSellers();
+  void EditSearchConditions();
+  void ShowConditionsMarker();
 
   ShopFinder finder_;
   LinkOpener open_link_;
   TSellerListDelegate* delegate_ = nullptr;
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
+  TSellerListMenu* list_menu_ = nullptr;
+  SearchFilters filters_;        // the further search conditions, remembered across runs
+  std::vector<SellerRow> rows_;  // the rows the list shows, for the export
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   bool closing_ = false;

@@ -1,14 +1,18 @@
 // The window with the real Qt WebEngine view, offscreen, against an in-process sandbox.
-#include "gui/Unit1.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,8 +21,11 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <fstream>
+#include <sstream>
 
 #include "gui/CountSpinBox.h"
+#include "gui/SearchConditions.h"
+#include "gui/Unit1.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
 
@@ -121,15 +128,18 @@ class WindowTest : public ::testing::Test {
     return lines;
   }
   // Lines of the sandbox's log that hold every one of `needles`.
-  int LogLines(std::initializer_list<std::string> needles) const {
+  std::vector<std::string> Logged(std::initializer_list<std::string> needles) const {
     std::ifstream file(log_path_);
-    int count = 0;
+    std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);) {
       bool all = true;
       for (const std::string& needle : needles) all = all && line.find(needle) != std::string::npos;
-      count += all;
+      if (all) lines.push_back(line.substr(line.rfind('\t') + 1));  // the query
     }
-    return count;
+    return lines;
+  }
+  int LogLines(std::initializer_list<std::string> needles) const {
+    return static_cast<int>(Logged(needles).size());
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -433,6 +443,149 @@ TEST_F(WindowTest, ANewSearchDropsWhatIsUnderWay_ClosingEndsWithinASecond) {
   form_->close();
   form_.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+}
+
+// The seller list's menu, driven through the real widgets: it acts on the row under the
+// pointer and leaves the selection and the page alone.
+TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  QString first_nick = f.ListView1->item(0, 2)->text();
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // Right-clicks `row` through the window system, as a user does, then picks `entry` of the
+  // menu that opens.
+  auto pick = [&](int row, const QString& entry) {
+    QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                      f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
+    QMenu* menu = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+        5000));
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == entry) {
+        menu->close();
+        action->trigger();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no menu entry " << entry.toStdString();
+  };
+  auto selected_row = [&] { return f.ListView1->selectionModel()->selectedRows().at(0).row(); };
+
+  pick(3, "复制卖家昵称");
+  EXPECT_EQ(clipboard->text(), f.ListView1->item(3, 2)->text());
+  EXPECT_EQ(selected_row(), 0) << "the selection stays";
+
+  ASSERT_FALSE(f.Finder().Sellers()[5].shop_loaded);
+  QSignalSpy copied(&f, &TForm1::LinkCopied);
+  pick(5, "复制店铺推广链接");
+  ASSERT_TRUE(copied.wait(10000));
+  std::string sid = f.Finder().Sellers()[5].sid;
+  ASSERT_FALSE(sid.empty()) << "the row's shop was looked up first";
+  EXPECT_TRUE(clipboard->text().startsWith(
+      QString::fromStdString(sandbox_->Base() + "click?kind=shop&sid=" + sid + "&")))
+      << clipboard->text().toStdString();
+  EXPECT_EQ(selected_row(), 0);
+  EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
+  EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
+
+  // The export writes the list as the command line does, by the chosen extension.
+  std::string saved = QDir::cleanPath(QString::fromStdString(::testing::TempDir() + "/sellers-" +
+                                                             std::to_string(getpid()) + ".csv"))
+                          .toStdString();
+  std::remove(saved.c_str());
+  // Answers the modal dialog of type T, once it is open, with `answer`.
+  auto when_open = [](auto answer) {
+    using Dialog = std::remove_pointer_t<typename decltype(std::function(answer))::argument_type>;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+        poll->deleteLater();
+        answer(dialog);
+      }
+    });
+    poll->start(50);
+  };
+  when_open([&](QFileDialog* dialog) {
+    // Typed into the name box, as a user does.
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(saved));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  pick(1, "导出卖家列表...");
+  std::ifstream file(saved, std::ios::binary);
+  std::stringstream read;
+  read << file.rdbuf();
+  std::string csv = read.str();
+  std::remove(saved.c_str());
+  EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBFnick,location,level\r\n")) << csv;
+  EXPECT_NE(csv.find("\r\n" + first_nick.toStdString() + ","), std::string::npos);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), f.ListView1->rowCount() + 1);
+
+  // Further conditions: shown beside the box's title, and in the next search's request.
+  when_open([&](TSearchConditionsDialog* dialog) {
+    dialog->CommissionRate->setText("29-");
+    dialog->accept();
+  });
+  pick(0, "更多搜索条件...");
+  EXPECT_EQ(f.GroupBox1->title(), "搜索店铺（已设条件）");
+  EXPECT_EQ(LoadSearchConditions().commission_low, "2900") << "remembered for the next run";
+  f.Button1Click();
+  ASSERT_TRUE(WaitForSearch());
+  EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=2900"}), 0);
+  for (int row = 0; row < f.ListView1->rowCount(); ++row) {
+    const auto* seller =
+        sandbox_->Market().SellerByNick(f.ListView1->item(row, 2)->text().toStdString());
+    ASSERT_NE(seller, nullptr);
+    bool has = false;
+    for (uint32_t item : seller->items) {
+      has = has || std::stoi(sandbox_->Market().Items()[item].commission_rate) >= 2900;
+    }
+    EXPECT_TRUE(has) << seller->nick;
+  }
+
+  // Cleared, the conditions leave every request byte for byte what it was before them.
+  when_open([&](TSearchConditionsDialog* dialog) {
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Reset)->click();
+    dialog->accept();
+  });
+  pick(0, "更多搜索条件...");
+  EXPECT_EQ(f.GroupBox1->title(), "搜索店铺");
+  f.Button1Click();
+  ASSERT_TRUE(WaitForSearch());
+  std::vector<std::string> pages = Logged({"taobao.taobaoke.items.get", "page_no=1&"});
+  ASSERT_GE(pages.size(), 3u);
+  EXPECT_EQ(pages.back(), pages.front());
+}
+
+// A Ctrl+click on a link of the page copies its affiliate address instead of opening it.
+TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress) {
+  StartSandbox();
+  OpenWindow();
+  TForm1& f = *form_;
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
+  QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
+                    .toString()
+                    .mid(10)
+                    .chopped(1);
+  QVariantList box = RunJs(
+                         "var r = document.querySelector('.title a').getBoundingClientRect();"
+                         "[r.left + r.width / 2, r.top + r.height / 2]")
+                         .toList();
+  ASSERT_EQ(box.size(), 2);
+  QSignalSpy copied(&f, &TForm1::LinkCopied);
+  QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
+  QTest::mouseClick(page, Qt::LeftButton, Qt::ControlModifier,
+                    QPoint(box[0].toInt(), box[1].toInt()));
+  ASSERT_TRUE(copied.wait(10000));
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(
+      QString::fromStdString(sandbox_->Base() + "click?kind=item&iid=") + iid + "&"));
+  QTest::qWait(300);
+  EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
 }
 
 TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {

@@ -1,0 +1,40 @@
+// The search conditions beyond the search box (更多搜索条件...): keyword, commission-rate range,
+// price range and order, edited in a small dialog and remembered across runs in the user's
+// configuration folder. Window thread only.
+#pragma once
+
+#include <QDialog>
+
+#include "app/SearchFilters.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace vendrix {
+
+// The conditions remembered from the last run; none when nothing (or nothing valid) was.
+SearchFilters LoadSearchConditions();
+void SaveSearchConditions(const SearchFilters& filters);
+// One line for the user: "关键词：包邮；佣金比率：5-12.5%" ...; "" when none is set.
+QString DescribeSearchConditions(const SearchFilters& filters);
+
+class TSearchConditionsDialog : public QDialog {
+ public:
+  TSearchConditionsDialog(const SearchFilters& filters, QWidget* parent);
+
+  // The conditions as accepted.
+  const SearchFilters& Filters() const { return filters_; }
+
+  // Checks the fields; on success takes them and closes, otherwise says what is wrong.
+  void accept() override;
+
+  QLineEdit* Keyword = nullptr;
+  QLineEdit* CommissionRate = nullptr;
+  QLineEdit* Price = nullptr;
+  QComboBox* Sort = nullptr;
+
+ private:
+  SearchFilters filters_;
+};
+
+}  // namespace vendrix
