@@ -18,6 +18,7 @@
 
 #include <QTableWidget>
 
+#include "gui/BrowserEngine.h"
 #include "gui/MyThread.h"
 #include "gui/Unit1.h"
 
@@ -81,6 +82,7 @@ long ResidentKilobytes() {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   int searches = 5;
   QStringList args = QApplication::arguments();

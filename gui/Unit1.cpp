@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,7 +12,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QThread>
 #include <QWebEngineView>
+#include <memory>
 
 #include "app/ShopPage.h"
 #include "gui/CountSpinBox.h"
@@ -79,8 +82,21 @@ TForm1::TForm1(Settings settings, QWidget* parent)
     : QWidget(parent), finder_(std::move(settings)), open_link_(OpenInWebBrowser) {
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
-  finder_.StartUp();
+  RunStartUp();
   ApplicationEvents1 = new TApplicationEvents(this);
+}
+
+void TForm1::RunStartUp() {
+  // The embedded browser's first page starts its page process now, so that it is ready by the
+  // time the first shop page comes. That start needs this thread's turns: the two calls run on
+  // a worker meanwhile, and this thread serves the browser until they are done.
+  WebBrowser1->setUrl(QUrl("about:blank"));
+  QEventLoop serving;
+  std::unique_ptr<QThread> worker(QThread::create([this] { finder_.StartUp(); }));
+  connect(worker.get(), &QThread::finished, &serving, &QEventLoop::quit);
+  worker->start();
+  serving.exec(QEventLoop::ExcludeUserInputEvents);
+  worker->wait();
 }
 
 TForm1::~TForm1() {

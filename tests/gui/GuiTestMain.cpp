@@ -1,14 +1,18 @@
-// The window tests run with a QApplication on the offscreen platform; Qt WebEngine's own
-// sandbox cannot run as root, which test machines often are.
+// The window tests run with a QApplication on the offscreen platform, the embedded browser set
+// up as the window's own main() sets it up; Qt WebEngine's own sandbox cannot run as root,
+// which test machines often are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
 
+#include "gui/BrowserEngine.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
+  vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
