@@ -1,9 +1,10 @@
 // The shop finder without a window: start-up, the seller search, the shop page of a row and
 // the conversion of clicked links. The window and the command line are two faces on it.
-// Threads: everything runs on the owner's thread, except RunSearch, which a search worker may
-// run while the owner leaves the search's data alone (the records of the affiliate item search
-// and the user lookup, Sellers, and the two components they use; the user lookup runs on a
-// thread of the search's own); AbortSearch may be called from any thread.
+// Threads: everything runs on the owner's thread, except StartUp, which a worker may run while
+// the owner waits for it, and RunSearch, which a search worker may run while the owner leaves
+// the search's data alone (the records of the affiliate item search and the user lookup,
+// Sellers, and the two components they use; the user lookup runs on a thread of the search's
+// own); AbortSearch may be called from any thread.
 #pragma once
 
 #include <array>

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "gui/BrowserEngine.h"
 #include "gui/Unit1.h"
 
 namespace {
@@ -98,6 +99,7 @@ int Soak(vendrix::TForm1& form, int searches) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   int rounds = 5;
   QStringList args = QApplication::arguments();

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -16,8 +17,10 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QThread>
 #include <QToolTip>
 #include <QWebEngineView>
+#include <memory>
 
 #include "app/ShopPage.h"
 #include "app/TableText.h"
@@ -89,7 +92,7 @@ TForm1::TForm1(Settings settings, QWidget* parent)
     : QWidget(parent), finder_(std::move(settings)), open_link_(OpenInWebBrowser) {
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
-  finder_.StartUp();
+  RunStartUp();
   // Every platform call of a click runs off this thread; see TPageLoader.
   loader_ = new TPageLoader(
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
@@ -113,6 +116,19 @@ TForm1::TForm1(Settings settings, QWidget* parent)
       this);
   BuildListMenu();
   ApplicationEvents1 = new TApplicationEvents(this);
+}
+
+void TForm1::RunStartUp() {
+  // The embedded browser's first page starts its page process now, so that it is ready by the
+  // time the first shop page comes. That start needs this thread's turns: the two calls run on
+  // a worker meanwhile, and this thread serves the browser until they are done.
+  WebBrowser1->setUrl(QUrl("about:blank"));
+  QEventLoop serving;
+  std::unique_ptr<QThread> worker(QThread::create([this] { finder_.StartUp(); }));
+  connect(worker.get(), &QThread::finished, &serving, &QEventLoop::quit);
+  worker->start();
+  serving.exec(QEventLoop::ExcludeUserInputEvents);
+  worker->wait();
 }
 
 TForm1::~TForm1() {

@@ -1,6 +1,7 @@
 // TForm1, the main window: the search box, the seller list and the shop page in the embedded
 // browser, over the shop finder. Construction runs the start-up; FormCreate starts the first
-// search. Everything here runs on the window's thread; the search runs on a TMyThread.
+// search. Everything here runs on the window's thread; the start-up's calls run on a worker
+// that construction waits for, and the search runs on a TMyThread.
 #pragma once
 
 #include <QPointer>
@@ -35,7 +36,8 @@ class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds the window and runs the start-up: configuration, records, categories.
+  // Builds the window and runs the start-up: configuration, records, categories. Returns when
+  // the start-up is done; meanwhile the embedded browser loads its empty page.
   explicit TForm1(Settings settings = Settings::Current(), QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -113,6 +115,7 @@ class TForm1 : public QWidget {
 
  private:
   void BuildLayout();
+  void RunStartUp();
   void SetCaption(const QString& caption);
   bool AimedAtPage(QObject* target) const;
   void StopSearch();

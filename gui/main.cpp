@@ -4,12 +4,14 @@
 #include <QElapsedTimer>
 #include <QIcon>
 
+#include "gui/BrowserEngine.h"
 #include "gui/DemoCapture.h"
 #include "gui/Unit1.h"
 
 int main(int argc, char** argv) {
   QElapsedTimer since_start;
   since_start.start();
+  vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
   QStringList args = QApplication::arguments();

@@ -1,10 +1,13 @@
-// The window tests run with a QApplication on the offscreen platform; Qt WebEngine's own
-// sandbox cannot run as root, which test machines often are.
+// The window tests run with a QApplication on the offscreen platform, the embedded browser set
+// up as the window's own main() sets it up; Qt WebEngine's own sandbox cannot run as root,
+// which test machines often are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
+
+#include "gui/BrowserEngine.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -13,6 +16,7 @@ int main(int argc, char** argv) {
   // What the window remembers (its search conditions) stays with this run.
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

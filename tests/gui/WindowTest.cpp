@@ -141,6 +141,31 @@ class WindowTest : public ::testing::Test {
   int LogLines(std::initializer_list<std::string> needles) const {
     return static_cast<int>(Logged(needles).size());
   }
+  // Spreads the first link of the page that `selector` finds over `area` of the page, so that a
+  // mouse click anywhere in it lands on that link; returns the link's item id ("" for a shop).
+  QString SpreadLink(const QString& selector, QRect area) {
+    return RunJs(QString("var a = document.querySelector('%1');"
+                         "a.style.cssText = 'position:fixed;display:block;z-index:99;"
+                         "left:%2px;top:%3px;width:%4px;height:%5px';"
+                         "a.getAttribute('href')")
+                     .arg(selector)
+                     .arg(area.x())
+                     .arg(area.y())
+                     .arg(area.width())
+                     .arg(area.height()))
+        .toString()
+        .mid(10)
+        .chopped(1);
+  }
+  // Clicks the page at `point` with the mouse, as a user does.
+  void ClickOnPage(QPoint point, Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* page =
+        form_->WebBrowser1->focusProxy() ? form_->WebBrowser1->focusProxy() : form_->WebBrowser1;
+    // The pointer goes there first, as a user's does, and the page sees it arrive.
+    QTest::mouseMove(page, point);
+    QTest::qWait(50);
+    QTest::mouseClick(page, Qt::LeftButton, modifiers, point);
+  }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
     return QPoint(list->columnViewportPosition(2) + 10,
@@ -382,10 +407,10 @@ TEST_F(WindowTest, ClicksNeverWaitForThePlatformAndTheLastRowWins) {
   TForm1& f = *form_;
   QString first_nick = f.ListView1->item(0, 2)->text();
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
-  QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
-                    .toString()
-                    .mid(10)
-                    .chopped(1);
+  const QRect item_area(0, 0, 200, 200), shop_area(300, 0, 200, 200);
+  QString iid = SpreadLink(".title a", item_area);
+  ASSERT_FALSE(iid.isEmpty());
+  SpreadLink(".myshop > a", shop_area);
   sandbox_->SetLatency(400);
   QSignalSpy shown(&f, &TForm1::ShopPageShown);
 
@@ -399,14 +424,15 @@ TEST_F(WindowTest, ClicksNeverWaitForThePlatformAndTheLastRowWins) {
   EXPECT_NE(row_colour(1), highlight);
   EXPECT_EQ(shown.count(), 0) << "its page is still loading";
 
-  // Links of the page shown (row 0's) convert meanwhile, each to its own address, in order.
-  RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
-  RunJs("var a = document.createElement('a'); a.href = 'http://somebody/';"
-        "document.body.appendChild(a); a.click();");
+  // Links of the page shown (row 0's) convert meanwhile, each to its own address, in order:
+  // clicked with the mouse, an item's title, then the shop's name.
+  ClickOnPage(item_area.center());
+  ClickOnPage(shop_area.center());
   ASSERT_TRUE(shown.wait(10000));
   EXPECT_EQ(shown.at(0).at(0).toInt(), 2) << "row 1's page is never shown";
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(2, 2)->text()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000))
+      << Recorded().size() << " opened; conversions " << LogLines({"convert"});
   EXPECT_TRUE(Recorded()[0].starts_with(sandbox_->Base() + "click?kind=item&iid=" +
                                         iid.toStdString() + "&"))
       << Recorded()[0];
@@ -568,19 +594,10 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress) {
   OpenWindow();
   TForm1& f = *form_;
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
-  QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
-                    .toString()
-                    .mid(10)
-                    .chopped(1);
-  QVariantList box = RunJs(
-                         "var r = document.querySelector('.title a').getBoundingClientRect();"
-                         "[r.left + r.width / 2, r.top + r.height / 2]")
-                         .toList();
-  ASSERT_EQ(box.size(), 2);
+  QString iid = SpreadLink(".title a", QRect(0, 0, 200, 200));
+  ASSERT_FALSE(iid.isEmpty());
   QSignalSpy copied(&f, &TForm1::LinkCopied);
-  QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
-  QTest::mouseClick(page, Qt::LeftButton, Qt::ControlModifier,
-                    QPoint(box[0].toInt(), box[1].toInt()));
+  ClickOnPage(QPoint(100, 100), Qt::ControlModifier);
   ASSERT_TRUE(copied.wait(10000));
   EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(
       QString::fromStdString(sandbox_->Base() + "click?kind=item&iid=") + iid + "&"));
