@@ -1,10 +1,12 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "VendrixVersion.h"
 #include "app/TableText.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
@@ -33,6 +35,72 @@ constexpr const char* kUsageText =
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n";
+
+// What each command does and takes, for `vendrix-cli COMMAND --help`.
+struct CommandHelp {
+  const char* command;
+  const char* text;
+};
+constexpr CommandHelp kCommandHelp[] = {
+    {"get",
+     "usage: vendrix-cli get URL [URL...] [--timeout MS]\n"
+     "Fetches each URL with one HTTP client (consecutive URLs share a connection) and writes\n"
+     "the bodies to stdout in order. --timeout bounds each wait for data, in milliseconds\n"
+     "(0, the default, waits without limit). A failure prints the client's message (the\n"
+     "status line for an error status) on stderr and exits 1.\n"},
+    {"config",
+     "usage: vendrix-cli config\n"
+     "Reads the configuration document at VENDRIX_VENDOR_BASE followed by taoke/api.php and\n"
+     "prints app_key, whether app_sec is set (never the secret itself) and the affiliate\n"
+     "nick; exits 1, saying why, when the document cannot be read.\n"},
+    {"call",
+     "usage: vendrix-cli call METHOD [name=value...]\n"
+     "One platform call (METHOD as on the wire, e.g. taobao.users.get) with the\n"
+     "configuration's credentials and names, then the given condition values\n"
+     "(e.g. nicks=a,b,); prints the result table as TSV with a header line. Exit 1 when the\n"
+     "call fails.\n"},
+    {"categories",
+     "usage: vendrix-cli categories\n"
+     "The start-up's category list (from the platform, else the built-in one): cid<TAB>name.\n"},
+    {"search",
+     "usage: vendrix-cli search [--category CID] [--low NAME|LEVEL] [--high NAME|LEVEL]\n"
+     "                          [--region TEXT] [--count N] [--format tsv|csv|json]\n"
+     "                          [--keyword TEXT] [--commission-rate LOW-HIGH]\n"
+     "                          [--price LOW-HIGH] [--sort NAME]\n"
+     "The seller search: nick<TAB>location<TAB>level, one seller a line.\n"
+     "  --category CID          a category id of `vendrix-cli categories` (default 0, all)\n"
+     "  --low, --high           credit range: 1heart...5goldencrown or 1-20 (default 1-20)\n"
+     "  --region TEXT           a region of the window's list, e.g. 杭州 or 江浙沪\n"
+     "  --count N               sellers to find, 1-120 (default 40)\n"
+     "  --format F              tsv (default), csv (UTF-8 with BOM, CRLF) or json\n"
+     "  --keyword TEXT          items whose titles hold TEXT\n"
+     "  --commission-rate L-H   commission rate in percent, up to two decimals; either side\n"
+     "                          may be left out (5-, -12.5)\n"
+     "  --price L-H             price in yuan, up to two decimals; either side may be left out\n"
+     "  --sort NAME             price_desc, price_asc, credit_desc, commissionRate_desc,\n"
+     "                          commissionRate_asc, commissionNum_desc, commissionNum_asc,\n"
+     "                          commissionVolume_desc, commissionVolume_asc, delistTime_desc,\n"
+     "                          delistTime_asc\n"
+     "Nothing found prints 没有找到相关卖家 on stderr and exits 1.\n"},
+    {"shop",
+     "usage: vendrix-cli shop NICK\n"
+     "The generated shop page of a seller (UTF-8 HTML) on stdout; exits 1, naming the step,\n"
+     "when the shop lookup or the item search failed.\n"},
+    {"items",
+     "usage: vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
+     "A seller's items (N of them, 1-200, default 60) with the affiliate address of each,\n"
+     "converted 50 ids a call. Columns: iid, title, price, commission_rate, commission,\n"
+     "click_url; an item the platform does not convert has empty affiliate fields. Exits 1\n"
+     "when the item search failed, or after printing when a conversion failed.\n"},
+    {"convert",
+     "usage: vendrix-cli convert item IID [--open]\n"
+     "       vendrix-cli convert shop NICK [--open]\n"
+     "       vendrix-cli convert address ADDRESS [--open]\n"
+     "The affiliate click address of an item, of a seller's shop, or of an item or shop\n"
+     "address copied from a browser (https://item.taobao.com/item.htm?id=DIGITS on\n"
+     "taobao.com or tmall.com, or http://shopDIGITS.taobao.com/). --open also opens it in the\n"
+     "web browser (BROWSER, else xdg-open); only http(s) addresses are printed or opened.\n"},
+};
 
 int Usage(const std::string& problem) {
   cli::Usage(problem);
@@ -107,6 +175,18 @@ int RunCli(int argc, char** argv) {
   if (argc < 2) return Usage("no command given");
   std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "--version") {
+    std::cout << "vendrix-cli " VENDRIX_VERSION "\n";
+    return kOk;
+  }
+  for (const CommandHelp& help : kCommandHelp) {
+    if (command == help.command && std::find_if(args.begin(), args.end(), [](const std::string& a) {
+                                     return a == "--help" || a == "-h";
+                                   }) != args.end()) {
+      std::cout << help.text;
+      return kOk;
+    }
+  }
   if (command == "get") return Get(args);
   if (command == "config") return Config(args);
   int (*run)(const std::vector<std::string>&) = command == "call"         ? RunCall

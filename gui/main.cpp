@@ -1,24 +1,45 @@
-// vendrix: the shop finder's window. `--screenshot FILE` runs the demo: the first shop page is
-// saved as a picture, the sellers are printed and the program ends.
+// vendrix: the shop finder's window. The command line is read before any window system is
+// touched; --sandbox starts the local sandbox first; --screenshot FILE runs the demo.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <cstdio>
 
+#include "VendrixVersion.h"
 #include "gui/BrowserEngine.h"
 #include "gui/DemoCapture.h"
+#include "gui/SandboxChild.h"
 #include "gui/Unit1.h"
+#include "gui/WindowOptions.h"
 
 int main(int argc, char** argv) {
   QElapsedTimer since_start;
   since_start.start();
+  vendrix::WindowOptions options = vendrix::ParseWindowOptions(argc, argv);
+  if (!options.problem.empty()) {
+    std::fprintf(stderr, "vendrix: %s\n%s", options.problem.c_str(), vendrix::WindowUsage());
+    return 2;
+  }
+  if (options.help || options.version) {
+    std::fputs(options.help ? vendrix::WindowUsage() : "vendrix " VENDRIX_VERSION "\n", stdout);
+    return 0;
+  }
+  std::unique_ptr<vendrix::TSandboxChild> sandbox;
+  if (options.sandbox) {
+    std::string problem;
+    sandbox = vendrix::TSandboxChild::Start(problem);
+    if (!sandbox) {
+      std::fprintf(stderr, "vendrix: the sandbox could not start: %s\n", problem.c_str());
+      return 1;
+    }
+    sandbox->PointSettingsAtIt();
+  }
   vendrix::PrepareBrowserEngine();
   QApplication app(argc, argv);
   QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
-  QStringList args = QApplication::arguments();
   vendrix::TForm1 form;
-  int screenshot = args.indexOf("--screenshot");
-  if (screenshot > 0 && screenshot + 1 < args.size()) {
-    new vendrix::TDemoCapture(&form, args[screenshot + 1], since_start);
+  if (!options.screenshot.empty()) {
+    new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot), since_start);
   }
   form.FormCreate();
   form.show();

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "VendrixVersion.h"
 #include "sandbox/Sandbox.h"
 
 namespace vendrix::sandbox {
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults SPEC]\n"
     "                       [--log FILE] [--gbk] [--renamed] [--reverse-conversions]\n"
+    "       vendrix-sandbox --help | --version\n"
     "  --faults SPEC  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
 
 bool ParseCount(const std::string& text, long long max, long long& value) {
@@ -61,6 +63,9 @@ int RunSandbox(int argc, char** argv) {
       options.reverse_conversions = true;
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "vendrix-sandbox " VENDRIX_VERSION "\n";
       return 0;
     } else {
       return Usage("unknown option '" + arg + "'");
