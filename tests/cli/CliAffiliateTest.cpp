@@ -32,23 +32,10 @@ class CliAffiliateTest : public ::testing::Test {
     sandbox_ = nullptr;
   }
   static test::ProcessResult Cli(const std::vector<std::string>& args) {
-    std::string base = sandbox_->Base();
-    return RunProcess(VENDRIX_CLI, args,
-                      {{"VENDRIX_VENDOR_BASE", base},
-                       {"VENDRIX_GATEWAY", base + "router/rest"},
-                       {"VENDRIX_SHOP_LOGO", base + "shop-logo"},
-                       {"VENDRIX_RANK_PICS", base + "newrank/"}});
+    return RunProcess(VENDRIX_CLI, args, test::SandboxEnvironment(sandbox_->Base()));
   }
   static std::vector<std::vector<std::string>> Rows(const std::string& tsv) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(tsv);
-    for (std::string line; std::getline(lines, line);) {
-      std::vector<std::string> cells;
-      std::istringstream fields(line);
-      for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
-      rows.push_back(cells);
-    }
-    return rows;
+    return test::TsvRows(tsv);
   }
   // The API methods the sandbox was asked for while `run` ran, in order.
   static std::vector<std::string> MethodsDuring(const std::function<void()>& run) {

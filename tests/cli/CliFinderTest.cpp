@@ -29,22 +29,10 @@ class CliFinderTest : public ::testing::Test {
     sandbox_ = nullptr;
   }
   static test::ProcessResult Cli(const std::vector<std::string>& args) {
-    return RunProcess(VENDRIX_CLI, args,
-                      {{"VENDRIX_VENDOR_BASE", base_},
-                       {"VENDRIX_GATEWAY", base_ + "router/rest"},
-                       {"VENDRIX_SHOP_LOGO", base_ + "shop-logo"},
-                       {"VENDRIX_RANK_PICS", base_ + "newrank/"}});
+    return RunProcess(VENDRIX_CLI, args, test::SandboxEnvironment(base_));
   }
   static std::vector<std::vector<std::string>> Rows(const std::string& tsv) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(tsv);
-    for (std::string line; std::getline(lines, line);) {
-      std::vector<std::string> cells;
-      std::istringstream fields(line);
-      for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
-      rows.push_back(cells);
-    }
-    return rows;
+    return test::TsvRows(tsv);
   }
 
   static ChildProcess* sandbox_;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "platform/PosixIo.h"
 
@@ -123,6 +124,25 @@ int ChildProcess::Stop(int signal) {
   RetryOnEintr([&] { return ::waitpid(pid_, &status, 0); });
   status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 256;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::map<std::string, std::string> SandboxEnvironment(const std::string& base) {
+  return {{"VENDRIX_VENDOR_BASE", base},
+          {"VENDRIX_GATEWAY", base + "router/rest"},
+          {"VENDRIX_SHOP_LOGO", base + "shop-logo"},
+          {"VENDRIX_RANK_PICS", base + "newrank/"}};
+}
+
+std::vector<std::vector<std::string>> TsvRows(const std::string& tsv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(tsv);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
+    rows.push_back(cells);
+  }
+  return rows;
 }
 
 }  // namespace vendrix::test

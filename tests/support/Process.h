@@ -26,6 +26,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::string>& env = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(60));
 
+// The environment that points the programs at a sandbox whose base address is `base`.
+std::map<std::string, std::string> SandboxEnvironment(const std::string& base);
+
+// The cells of TSV text, a row a line.
+std::vector<std::vector<std::string>> TsvRows(const std::string& tsv);
+
 // A child process that runs beside the test (a server); killed on destruction if still alive.
 // Its stdout is readable line by line; its stderr goes to the test's own.
 class ChildProcess {
