@@ -472,11 +472,10 @@ void TForm1::StopSearch() {
 }
 
 void TForm1::SetCaption(const QString& caption) {
+  // The application's title (its taskbar entry) follows the window's caption. It is not Qt's
+  // display name: Qt would append that to every window title.
   setWindowTitle(caption);
-  // The application's title (its taskbar entry) follows the window's caption.
-  QGuiApplication::setApplicationDisplayName(caption);
+  application_title_ = caption;
 }
-
-QString TForm1::ApplicationTitle() const { return QGuiApplication::applicationDisplayName(); }
 
 }  // namespace vendrix

@@ -48,7 +48,7 @@ class TForm1 : public QWidget {
   ShopFinder& Finder() { return finder_; }
   // Replaces how converted click addresses are opened (the user's web browser by default).
   void SetLinkOpener(LinkOpener open) { open_link_ = std::move(open); }
-  QString ApplicationTitle() const;
+  QString ApplicationTitle() const { return application_title_; }
 
   // The handlers and steps of the window, in the names the design gives them.
   void Button1Click();
@@ -125,6 +125,7 @@ class TForm1 : public QWidget {
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   bool closing_ = false;
+  QString application_title_;
 };
 
 }  // namespace vendrix

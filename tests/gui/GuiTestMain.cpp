@@ -1,5 +1,6 @@
-// The window tests run with a QApplication on the offscreen platform; Qt WebEngine's own
-// sandbox cannot run as root, which test machines often are.
+// The window tests run with a QApplication on the offscreen platform, or the one
+// QT_QPA_PLATFORM names (tests/gui/with-openbox: xcb); Qt WebEngine's own sandbox cannot run
+// as root, which test machines often are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,0 +1,94 @@
+// The window on an X server with a window manager, as tests/gui/with-openbox runs it (Xvfb at
+// 1280 x 1024, openbox, Qt's xcb platform), seen as the user's tools see it: X clients
+// (xprop, xwininfo, xdotool) read what the server holds and act as a user would.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QProcess>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "gui/Unit1.h"
+#include "sandbox/Sandbox.h"
+
+// Sizes in failure messages as 954x674.
+inline void PrintTo(const QSize& size, std::ostream* out) {
+  *out << size.width() << "x" << size.height();
+}
+
+namespace vendrix {
+namespace {
+
+// Runs an X client to its end, the window's events handled meanwhile; returns what it printed.
+QString RunX(const QString& program, const QStringList& args) {
+  QProcess process;
+  process.start(program, args);
+  bool ended = QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 5000);
+  EXPECT_TRUE(ended) << program.toStdString() << " did not end";
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A window's property as the server holds it, as xprop prints it after "= ", or "".
+QString Property(WId window, const char* name) {
+  QString line = RunX("xprop", {"-id", QString::number(window), name}).trimmed();
+  int equals = line.indexOf(" = ");
+  return equals < 0 ? QString() : line.mid(equals + 3);
+}
+
+class WindowX11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "run through tests/gui/with-openbox";
+  }
+  void TearDown() override {
+    form_.reset();
+    sandbox_.reset();
+  }
+  // The window after FormCreate, shown, with its first search ended; then every gateway reply
+  // takes `latency_ms` longer.
+  void OpenWindow(int latency_ms = 0) {
+    sandbox_ = std::make_unique<sandbox::Sandbox>(sandbox::SandboxOptions{.seed = 7});
+    sandbox_->Start();
+    Settings s;
+    s.VendorBase = sandbox_->Base();
+    s.Gateway = sandbox_->Base() + "router/rest";
+    s.ShopLogo = sandbox_->Base() + "shop-logo";
+    s.RankPics = sandbox_->Base() + "newrank/";
+    form_ = std::make_unique<TForm1>(s);
+    QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+    form_->FormCreate();
+    form_->show();
+    ASSERT_TRUE(ended.wait(20000)) << "the first search did not end";
+    sandbox_->SetLatency(latency_ms);
+  }
+
+  std::unique_ptr<sandbox::Sandbox> sandbox_;
+  std::unique_ptr<TForm1> form_;
+};
+
+// The title the window manager reads is the caption, nothing appended.
+TEST_F(WindowX11Test, TheWindowManagerShowsExactlyTheCaption) {
+  OpenWindow(300);
+  TForm1& f = *form_;
+  WId window = f.winId();
+  QString title;
+  auto title_is = [&](const QString& expected) {
+    return QTest::qWaitFor(
+        [&] { return (title = Property(window, "_NET_WM_NAME")) == "\"" + expected + "\""; }, 3000);
+  };
+  EXPECT_TRUE(title_is("Vendrix")) << title.toStdString();
+  QSignalSpy ended(&f, &TForm1::SearchEnded);
+  f.Button1Click();
+  EXPECT_TRUE(title_is("正在搜索卖家,请稍等......")) << title.toStdString();
+  EXPECT_EQ(f.ApplicationTitle().toStdString(), "正在搜索卖家,请稍等......");
+  ASSERT_TRUE(ended.count() > 0 || ended.wait(20000));
+  EXPECT_TRUE(title_is("Vendrix")) << title.toStdString();
+  EXPECT_EQ(f.ApplicationTitle().toStdString(), "Vendrix");
+}
+
+}  // namespace
+}  // namespace vendrix
