@@ -443,8 +443,13 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
       return AimedAtPage(target);
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-      return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && AimedAtPage(target);
+    case QEvent::MouseButtonDblClick: {
+      // The right button would open the page's menu, back and forward would leave the page.
+      Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+      return (button == Qt::RightButton || button == Qt::BackButton ||
+              button == Qt::ForwardButton) &&
+             AimedAtPage(target);
+    }
     default:
       return false;
   }

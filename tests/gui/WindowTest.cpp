@@ -347,9 +347,19 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
 
   // Select row 1, then follow a shop link naming somebody else: row 1's shop is converted.
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
   QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
   QString second_nick = f.ListView1->item(1, 2)->text();
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + second_nick));
+  // Back and forward never change the page: not the mouse's buttons as soon as the page
+  // shows, nor its history once it has loaded.
+  QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
+  QTest::mouseClick(page, Qt::BackButton, {}, QPoint(50, 50));
+  QTest::mouseClick(page, Qt::ForwardButton, {}, QPoint(50, 50));
+  ASSERT_TRUE(shown.count() > 0 || shown.wait(10000)) << "row 1's page never finished loading";
+  RunJs("history.back()");
+  auto went_back = [&] { return !PageHtml().contains("卖家昵称：" + second_nick); };
+  EXPECT_FALSE(QTest::qWaitFor(went_back, 1000)) << "the page went back";
   RunJs("var a = document.createElement('a'); a.href = 'http://somebody-else/';"
         "document.body.appendChild(a); a.click();");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000));
