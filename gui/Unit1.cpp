@@ -17,6 +17,7 @@
 #include "app/ShopPage.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
+#include "gui/DropDownStyle.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
@@ -146,6 +147,10 @@ void TForm1::BuildLayout() {
   ComboBox3->setMaxVisibleItems(32);
   for (const Region& region : Regions()) ComboBox3->addItem(FromGbk(region.item));
   ComboBox3->setCurrentIndex(0);
+  auto* drop_down_style = new TDropDownStyle(this);
+  for (QComboBox* list : {ComboBox1, ComboBoxEx1, ComboBoxEx2, ComboBox3}) {
+    list->setStyle(drop_down_style);
+  }
 
   Button1 = new QPushButton(QString::fromUtf8("确定"), GroupBox1);
   Button1->setGeometry(295, 17, 50, 46);

@@ -39,6 +39,17 @@ QString Property(WId window, const char* name) {
   return equals < 0 ? QString() : line.mid(equals + 3);
 }
 
+// Where a window is on the screen, as the server has it.
+QRect OnScreen(WId window) {
+  QString info = RunX("xwininfo", {"-id", QString::number(window)});
+  auto field = [&](const QString& name) {
+    int at = info.indexOf(name + ":");
+    return at < 0 ? -1 : info.mid(at + name.size() + 1).section('\n', 0, 0).trimmed().toInt();
+  };
+  return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+               field("Height"));
+}
+
 class WindowX11Test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -88,6 +99,31 @@ TEST_F(WindowX11Test, TheWindowManagerShowsExactlyTheCaption) {
   ASSERT_TRUE(ended.count() > 0 || ended.wait(20000));
   EXPECT_TRUE(title_is("Vendrix")) << title.toStdString();
   EXPECT_EQ(f.ApplicationTitle().toStdString(), "Vendrix");
+}
+
+// An open list is as tall on the screen as its count of visible items.
+TEST_F(WindowX11Test, OpenListsShowTheirCountOfItems) {
+  OpenWindow();
+  TForm1& f = *form_;
+  const struct {
+    const char* name;
+    QComboBox* box;
+    int items;
+  } lists[] = {{"ComboBox1", f.ComboBox1, 40}, {"ComboBoxEx1", f.ComboBoxEx1, 20},
+               {"ComboBoxEx2", f.ComboBoxEx2, 20}, {"ComboBox3", f.ComboBox3, 32}};
+  for (const auto& list : lists) {
+    ASSERT_GE(list.box->count(), list.items);
+    list.box->showPopup();
+    QWidget* popup = list.box->view()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    int row = list.box->view()->visualRect(list.box->model()->index(0, 0)).height();
+    int height = OnScreen(popup->winId()).height();
+    std::string what = std::string(list.name) + ": " + std::to_string(height) + " px, rows of " +
+                       std::to_string(row);
+    EXPECT_GE(height, list.items * row) << what;
+    EXPECT_LT(height, (list.items + 1) * row) << what;
+    list.box->hidePopup();
+  }
 }
 
 }  // namespace
