@@ -15,6 +15,7 @@
 #include <QWebEngineView>
 
 #include "app/ShopPage.h"
+#include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
@@ -49,14 +50,6 @@ QLabel* MakeLabel(QWidget* parent, const char* text, QRect geometry) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setGeometry(geometry);
   return label;
-}
-
-// "www.vendrix.net" for "http://www.vendrix.net/".
-QString VendorAddressText(const std::string& base) {
-  QString text = QString::fromStdString(base);
-  if (text.startsWith("http://")) text.remove(0, 7);
-  if (text.endsWith('/')) text.chop(1);
-  return text;
 }
 
 // Hands every event of the application to the window before its receiver sees it.
@@ -117,11 +110,12 @@ void TForm1::BuildLayout() {
   Label3 = MakeLabel(GroupBox1, "信用等级：", {8, 45, 60, 13});
   Label4 = MakeLabel(GroupBox1, "所在地区：", {8, 69, 60, 13});
   Label5 = MakeLabel(GroupBox1, "显示数量：", {151, 70, 60, 13});
-  Label2 = new QLabel(VendorAddressText(finder_.GetSettings().VendorBase), GroupBox1);
+  Label2 = new TAddressLabel(GroupBox1);
   Label2->setGeometry(270, 70, 74, 13);
   QFont label2_font = font;
   label2_font.setPixelSize(12);
   Label2->setFont(label2_font);
+  Label2->SetAddress(QString::fromStdString(finder_.GetSettings().VendorBase));
   SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
   Label2->setMouseTracking(true);
   Label2->installEventFilter(this);

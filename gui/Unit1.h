@@ -18,6 +18,7 @@ class QWebEngineView;
 
 namespace vendrix {
 
+class TAddressLabel;
 class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
@@ -75,7 +76,7 @@ class TForm1 : public QWidget {
   // The window's parts, named as in its layout.
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
+  TAddressLabel* Label2 = nullptr;
   QLabel* Label3 = nullptr;
   QLabel* Label4 = nullptr;
   QLabel* Label5 = nullptr;

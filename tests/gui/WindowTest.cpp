@@ -18,6 +18,7 @@
 #include <QWebEngineView>
 #include <fstream>
 
+#include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
@@ -42,6 +43,18 @@ class EventRecorder : public QObject {
  private:
   std::vector<QEvent::Type> seen_;
 };
+
+// Pixels of `picture` tinted towards the window's blue text colour (anti-aliased ones too).
+int BluePixels(const QImage& picture) {
+  int count = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      QColor c = picture.pixelColor(x, y);
+      count += c.blue() - c.red() > 40;
+    }
+  }
+  return count;
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -494,6 +507,28 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   StartSandbox();
   OpenWindow();
   TForm1& f = *form_;
+  // The address fits the label's place (no ink on its last columns) at 9 pixels or more,
+  // elided in the middle only when it must; the full address is its tooltip.
+  QString base = QString::fromStdString(sandbox_->Base());
+  const struct {
+    QString address;
+    QString starts, ends;
+    bool elided;
+  } addresses[] = {{"http://www.vendrix.net/", "", "vendrix.net", false},
+                   {base, "127.0", base.chopped(1).right(2), true}};
+  for (const auto& a : addresses) {
+    f.Label2->SetAddress(a.address);
+    QImage label = f.Label2->grab().toImage();
+    QString shown = f.Label2->text();
+    EXPECT_EQ(f.Label2->geometry(), QRect(270, 70, 74, 13));
+    EXPECT_GT(BluePixels(label), 20) << "the address shows";
+    EXPECT_EQ(BluePixels(label.copy(label.width() - 2, 0, 2, label.height())), 0)
+        << "cut at the label's edge: " << shown.toStdString();
+    EXPECT_GE(f.Label2->font().pixelSize(), 9);
+    EXPECT_TRUE(shown.startsWith(a.starts) && shown.endsWith(a.ends)) << shown.toStdString();
+    EXPECT_EQ(shown.contains("…"), a.elided) << shown.toStdString();
+    EXPECT_EQ(f.Label2->toolTip(), a.address);
+  }
   QTest::mouseMove(f.Label2, QPoint(10, 5));
   EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(255, 85, 0));
   EXPECT_EQ(f.Label2->cursor().shape(), Qt::PointingHandCursor);
