@@ -41,8 +41,10 @@ QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
 
 void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+  // The Disabled group keeps the style's grey: a disabled control must look disabled.
   QPalette palette = widget->palette();
-  palette.setColor(role, color);
+  palette.setColor(QPalette::Active, role, color);
+  palette.setColor(QPalette::Inactive, role, color);
   widget->setPalette(palette);
 }
 

@@ -286,9 +286,11 @@ TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
            f.ListView1, f.WebBrowser1}) {
     EXPECT_FALSE(control->isEnabled());
   }
+  EXPECT_EQ(BluePixels(f.Button1->grab().toImage()), 0) << "the disabled button's text is grey";
   f.Button1Click();  // as a press that slipped through would
   QTest::mouseClick(f.Button1, Qt::LeftButton);
   ASSERT_TRUE(WaitForSearch());
+  EXPECT_GT(BluePixels(f.Button1->grab().toImage()), 20) << "enabled, its text is blue again";
   EXPECT_EQ(f.ListView1->rowCount(), 120);
   QTest::qWait(500);
   EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
