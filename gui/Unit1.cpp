@@ -427,11 +427,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress: {
-      // Enter in the search box presses Button1, with the count brought into range first.
+      // Button1 is the default button: Enter in any control of the window but the page presses
+      // it, with the count brought into range first.
       auto* key = static_cast<QKeyEvent*>(event);
       auto* widget = qobject_cast<QWidget*>(target);
       if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
-          GroupBox1->isAncestorOf(widget) && Button1->isEnabled()) {
+          (widget == this || isAncestorOf(widget)) && !AimedAtPage(target) &&
+          Button1->isEnabled()) {
         SpinEdit1->Commit();
         Button1Click();
         return true;

@@ -69,8 +69,8 @@ class TForm1 : public QWidget {
   void FormResize();
   void Label2Click();
   // Sees every event of the application before its receiver; true drops it. Keys, right-clicks
-  // and the back and forward buttons never reach the page; Enter in the search box presses
-  // Button1.
+  // and the back and forward buttons never reach the page; Enter anywhere else in the window
+  // presses Button1.
   bool ApplicationEvents1Message(QObject* target, QEvent* event);
 
   // The window's parts, named as in its layout.

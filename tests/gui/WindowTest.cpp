@@ -485,16 +485,19 @@ TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
   EXPECT_EQ(RunJs("document.scripts.length").toInt(), 0);
 }
 
-TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
+// Keys aimed at the page never reach it; Enter anywhere else presses the default button.
+TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePressesButton1) {
   StartSandbox();
   OpenWindow();
   TForm1& f = *form_;
   QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
   EventRecorder at_page(page);
   QTest::keyClick(page, Qt::Key_A);
+  QTest::keyClick(page, Qt::Key_Return);
   QTest::mouseClick(page, Qt::RightButton, {}, QPoint(50, 50));
   QTest::qWait(100);
   EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
+  EXPECT_FALSE(TForm1::Searching.load()) << "Enter on the page searches nothing";
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 0);
   QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(5, 600));
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 1) << "left clicks pass";
@@ -503,6 +506,12 @@ TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
   QTest::mouseClick(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(0));
   EXPECT_EQ(at_list.Count(QEvent::MouseButtonPress), 1) << "right-clicks elsewhere pass";
   EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
+
+  f.ListView1->setFocus();
+  QTest::keyClick(f.ListView1, Qt::Key_Return);
+  EXPECT_TRUE(TForm1::Searching.load()) << "Enter in the seller list presses Button1";
+  EXPECT_EQ(f.windowTitle(), "正在搜索卖家,请稍等......");
+  ASSERT_TRUE(WaitForSearch());
 }
 
 TEST_F(WindowTest, VendorLinkAndHotRow) {
