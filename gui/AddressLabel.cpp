@@ -1,5 +1,7 @@
 #include "gui/AddressLabel.h"
 
+#include <QMouseEvent>
+
 namespace vendrix {
 
 TAddressLabel::TAddressLabel(QWidget* parent) : QLabel(parent) {}
@@ -38,6 +40,22 @@ void TAddressLabel::Fit() {
 void TAddressLabel::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
   if (!address_.isEmpty()) Fit();
+}
+
+void TAddressLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QLabel::mousePressEvent(event);
+  // Accepted, so that the release comes here wherever it happens.
+  pressed_ = rect().contains(event->position().toPoint());
+  event->accept();
+}
+
+void TAddressLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    bool inside = pressed_ && rect().contains(event->position().toPoint());
+    pressed_ = false;
+    if (inside) emit clicked();
+  }
+  QLabel::mouseReleaseEvent(event);
 }
 
 }  // namespace vendrix

@@ -121,6 +121,7 @@ void TForm1::BuildLayout() {
   SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
   Label2->setMouseTracking(true);
   Label2->installEventFilter(this);
+  connect(Label2, &TAddressLabel::clicked, this, &TForm1::Label2Click);
 
   ComboBox1 = new QComboBox(GroupBox1);
   ComboBox1->setGeometry(69, 18, 223, 21);
@@ -400,9 +401,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       SetTextColor(Label2, QPalette::WindowText, kLinkHover);
     } else if (type == QEvent::Leave) {
       SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
-    } else if (type == QEvent::MouseButtonRelease &&
-               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      Label2Click();
     }
   } else if (watched == ListView1->viewport()) {
     if (type == QEvent::MouseMove) {

@@ -549,6 +549,14 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   QTest::mouseClick(f.Label2, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
   EXPECT_EQ(Recorded()[0], sandbox_->Base()) << "the vendor's address opens";
+  // A press on the label released elsewhere, or a release that was not pressed there, opens
+  // nothing.
+  int opened = 0;
+  f.SetLinkOpener([&](const std::string&) { return ++opened > 0; });
+  QTest::mousePress(f.Label2, Qt::LeftButton, {}, QPoint(10, 5));
+  QTest::mouseRelease(f.Label2, Qt::LeftButton, {}, QPoint(10, 40));
+  QTest::mouseRelease(f.Label2, Qt::LeftButton, {}, QPoint(10, 5));
+  EXPECT_EQ(opened, 0);
 
   QTest::mouseMove(f.ListView1->viewport(), RowCenter(3));
   EXPECT_EQ(f.ListView1->viewport()->cursor().shape(), Qt::PointingHandCursor);
