@@ -23,6 +23,7 @@
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
 #include "gui/WebPage.h"
+#include "gui/WindowCentring.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -105,6 +106,7 @@ void TForm1::BuildLayout() {
   // The border does not shrink the window below its design; maximising stretches it.
   setMinimumSize(window_defaults::kClientWidth, window_defaults::kClientHeight);
   setWindowTitle("");
+  new TWindowCentring(this);
 
   GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), this);
   GroupBox1->setGeometry(6, 3, 351, 93);
@@ -199,10 +201,9 @@ void TForm1::BuildLayout() {
 }
 
 void TForm1::FormCreate() {
-  // Centred on the screen by the window's outer size, a little above the middle.
-  QRect screen_rect = screen()->geometry();
-  QRect frame = frameGeometry();
-  move((screen_rect.width() - frame.width()) / 2, (screen_rect.height() - frame.height()) / 2 - 10);
+  // Centred on the screen by the window's outer size, a little above the middle; the window
+  // manager's frame is not known yet, TWindowCentring centres that once it is.
+  move(CentredFramePosition(screen()->geometry().size(), frameGeometry().size()));
   FillCombos();
   MakeColumns();
   WebBrowser1->setUrl(QUrl("about:blank"));

@@ -50,6 +50,15 @@ QRect OnScreen(WId window) {
                field("Height"));
 }
 
+// The window manager's frame around a client window: the client grown by _NET_FRAME_EXTENTS.
+QRect Frame(WId window) {
+  // left, right, top, bottom
+  QStringList extents = Property(window, "_NET_FRAME_EXTENTS").split(", ");
+  if (extents.size() != 4) return QRect();
+  return OnScreen(window).adjusted(-extents[0].toInt(), -extents[2].toInt(), extents[1].toInt(),
+                                   extents[3].toInt());
+}
+
 class WindowX11Test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -124,6 +133,25 @@ TEST_F(WindowX11Test, OpenListsShowTheirCountOfItems) {
     EXPECT_LT(height, (list.items + 1) * row) << what;
     list.box->hidePopup();
   }
+}
+
+// FormCreate's centring, by the frame: left = (screen width - frame width) / 2, top = (screen
+// height - frame height) / 2 - 10.
+TEST_F(WindowX11Test, TheFrameIsCentred) {
+  OpenWindow();
+  TForm1& f = *form_;
+  WId window = f.winId();
+  QSize screen = f.screen()->geometry().size();
+  QRect frame;
+  auto centred = [&] {
+    frame = Frame(window);
+    QPoint expected((screen.width() - frame.width()) / 2,
+                    (screen.height() - frame.height()) / 2 - 10);
+    return frame.isValid() && frame.topLeft() == expected;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(centred, 3000)) << "frame at " << frame.x() << "," << frame.y()
+                                              << " size " << frame.width() << "x" << frame.height();
+  EXPECT_EQ(OnScreen(window).size(), QSize(954, 674)) << "the design's client area";
 }
 
 }  // namespace
