@@ -24,14 +24,17 @@
 
 #include "app/ShopPage.h"
 #include "app/TableText.h"
+#include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
+#include "gui/DropDownStyle.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SearchConditions.h"
 #include "gui/SellerListDelegate.h"
 #include "gui/SellerListMenu.h"
 #include "gui/WebPage.h"
+#include "gui/WindowCentring.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -50,8 +53,10 @@ QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
 
 void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+  // The Disabled group keeps the style's grey: a disabled control must look disabled.
   QPalette palette = widget->palette();
-  palette.setColor(role, color);
+  palette.setColor(QPalette::Active, role, color);
+  palette.setColor(QPalette::Inactive, role, color);
   widget->setPalette(palette);
 }
 
@@ -59,14 +64,6 @@ QLabel* MakeLabel(QWidget* parent, const char* text, QRect geometry) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setGeometry(geometry);
   return label;
-}
-
-// "www.vendrix.net" for "http://www.vendrix.net/".
-QString VendorAddressText(const std::string& base) {
-  QString text = QString::fromStdString(base);
-  if (text.startsWith("http://")) text.remove(0, 7);
-  if (text.endsWith('/')) text.chop(1);
-  return text;
 }
 
 // Hands every event of the application to the window before its receiver sees it.
@@ -147,6 +144,7 @@ void TForm1::BuildLayout() {
   // The border does not shrink the window below its design; maximising stretches it.
   setMinimumSize(window_defaults::kClientWidth, window_defaults::kClientHeight);
   setWindowTitle("");
+  new TWindowCentring(this);
 
   GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), this);
   GroupBox1->setGeometry(6, 3, 351, 93);
@@ -154,14 +152,16 @@ void TForm1::BuildLayout() {
   Label3 = MakeLabel(GroupBox1, "信用等级：", {8, 45, 60, 13});
   Label4 = MakeLabel(GroupBox1, "所在地区：", {8, 69, 60, 13});
   Label5 = MakeLabel(GroupBox1, "显示数量：", {151, 70, 60, 13});
-  Label2 = new QLabel(VendorAddressText(finder_.GetSettings().VendorBase), GroupBox1);
+  Label2 = new TAddressLabel(GroupBox1);
   Label2->setGeometry(270, 70, 74, 13);
   QFont label2_font = font;
   label2_font.setPixelSize(12);
   Label2->setFont(label2_font);
+  Label2->SetAddress(QString::fromStdString(finder_.GetSettings().VendorBase));
   SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
   Label2->setMouseTracking(true);
   Label2->installEventFilter(this);
+  connect(Label2, &TAddressLabel::clicked, this, &TForm1::Label2Click);
 
   ComboBox1 = new QComboBox(GroupBox1);
   ComboBox1->setGeometry(69, 18, 223, 21);
@@ -184,6 +184,10 @@ void TForm1::BuildLayout() {
   ComboBox3->setMaxVisibleItems(32);
   for (const Region& region : Regions()) ComboBox3->addItem(FromGbk(region.item));
   ComboBox3->setCurrentIndex(0);
+  auto* drop_down_style = new TDropDownStyle(this);
+  for (QComboBox* list : {ComboBox1, ComboBoxEx1, ComboBoxEx2, ComboBox3}) {
+    list->setStyle(drop_down_style);
+  }
 
   Button1 = new QPushButton(QString::fromUtf8("确定"), GroupBox1);
   Button1->setGeometry(295, 17, 50, 46);
@@ -237,10 +241,9 @@ void TForm1::BuildLayout() {
 }
 
 void TForm1::FormCreate() {
-  // Centred on the screen by the window's outer size, a little above the middle.
-  QRect screen_rect = screen()->geometry();
-  QRect frame = frameGeometry();
-  move((screen_rect.width() - frame.width()) / 2, (screen_rect.height() - frame.height()) / 2 - 10);
+  // Centred on the screen by the window's outer size, a little above the middle; the window
+  // manager's frame is not known yet, TWindowCentring centres that once it is.
+  move(CentredFramePosition(screen()->geometry().size(), frameGeometry().size()));
   FillCombos();
   MakeColumns();
   WebBrowser1->setUrl(QUrl("about:blank"));
@@ -445,9 +448,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       SetTextColor(Label2, QPalette::WindowText, kLinkHover);
     } else if (type == QEvent::Leave) {
       SetTextColor(Label2, QPalette::WindowText, kActiveCaption);
-    } else if (type == QEvent::MouseButtonRelease &&
-               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      Label2Click();
     }
   } else if (watched == ListView1->viewport()) {
     if (type == QEvent::MouseMove) {
@@ -472,11 +472,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress: {
-      // Enter in the search box presses Button1, with the count brought into range first.
+      // Button1 is the default button: Enter in any control of the window but the page presses
+      // it, with the count brought into range first.
       auto* key = static_cast<QKeyEvent*>(event);
       auto* widget = qobject_cast<QWidget*>(target);
       if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
-          GroupBox1->isAncestorOf(widget) && Button1->isEnabled()) {
+          (widget == this || isAncestorOf(widget)) && !AimedAtPage(target) &&
+          Button1->isEnabled()) {
         SpinEdit1->Commit();
         Button1Click();
         return true;
@@ -489,8 +491,13 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
       return AimedAtPage(target);
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-      return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && AimedAtPage(target);
+    case QEvent::MouseButtonDblClick: {
+      // The right button would open the page's menu, back and forward would leave the page.
+      Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+      return (button == Qt::RightButton || button == Qt::BackButton ||
+              button == Qt::ForwardButton) &&
+             AimedAtPage(target);
+    }
     default:
       return false;
   }
@@ -518,12 +525,11 @@ void TForm1::StopSearch() {
 }
 
 void TForm1::SetCaption(const QString& caption) {
+  // The application's title (its taskbar entry) follows the window's caption. It is not Qt's
+  // display name: Qt would append that to every window title.
   setWindowTitle(caption);
-  // The application's title (its taskbar entry) follows the window's caption.
-  QGuiApplication::setApplicationDisplayName(caption);
+  application_title_ = caption;
 }
-
-QString TForm1::ApplicationTitle() const { return QGuiApplication::applicationDisplayName(); }
 
 void TForm1::BuildListMenu() {
   filters_ = LoadSearchConditions();

@@ -19,6 +19,7 @@ class QWebEngineView;
 
 namespace vendrix {
 
+class TAddressLabel;
 class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
@@ -51,7 +52,7 @@ class TForm1 : public QWidget {
   ShopFinder& Finder() { return finder_; }
   // Replaces how converted click addresses are opened (the user's web browser by default).
   void SetLinkOpener(LinkOpener open) { open_link_ = std::move(open); }
-  QString ApplicationTitle() const;
+  QString ApplicationTitle() const { return application_title_; }
 
   // The handlers and steps of the window, in the names the design gives them.
   void Button1Click();
@@ -71,14 +72,15 @@ class TForm1 : public QWidget {
   void OpenShopLink(bool copy = false);
   void FormResize();
   void Label2Click();
-  // Sees every event of the application before its receiver; true drops it. Keys and
-  // right-clicks never reach the page; Enter in the search box presses Button1.
+  // Sees every event of the application before its receiver; true drops it. Keys, right-clicks
+  // and the back and forward buttons never reach the page; Enter anywhere else in the window
+  // presses Button1.
   bool ApplicationEvents1Message(QObject* target, QEvent* event);
 
   // The window's parts, named as in its layout.
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
+  TAddressLabel* Label2 = nullptr;
   QLabel* Label3 = nullptr;
   QLabel* Label4 = nullptr;
   QLabel* Label5 = nullptr;
@@ -141,6 +143,7 @@ class TForm1 : public QWidget {
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   bool closing_ = false;
+  QString application_title_;
 };
 
 }  // namespace vendrix

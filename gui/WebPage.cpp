@@ -1,5 +1,7 @@
 #include "gui/WebPage.h"
 
+#include <QWebEngineHistory>
+
 namespace vendrix {
 namespace {
 
@@ -26,7 +28,11 @@ class TPopupCatcher : public QWebEnginePage {
 }  // namespace
 
 TWebPage::TWebPage(BeforeNavigate before_navigate, QObject* parent)
-    : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {}
+    : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {
+  // Pages come from memory and stand for the selected row: going back would show an earlier
+  // row's shop under the new selection.
+  connect(this, &QWebEnginePage::loadFinished, this, [this] { history()->clear(); });
+}
 
 bool TWebPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) {
   // Our own pages arrive as data: loads; frames inside a page are not the user's clicks.

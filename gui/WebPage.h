@@ -1,6 +1,7 @@
 // The page of the embedded browser (WebBrowser1): every navigation is put to the window's
 // before-navigation handler, which may cancel it; links that would open a new window are put
-// to it the same way. Window thread only.
+// to it the same way. It keeps no history: each load is the only page there is. Window thread
+// only.
 #pragma once
 
 #include <QWebEnginePage>

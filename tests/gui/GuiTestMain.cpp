@@ -1,6 +1,7 @@
-// The window tests run with a QApplication on the offscreen platform, the embedded browser set
-// up as the window's own main() sets it up; Qt WebEngine's own sandbox cannot run as root,
-// which test machines often are.
+// The window tests run with a QApplication on the offscreen platform, or the one
+// QT_QPA_PLATFORM names (tests/gui/with-openbox: xcb), the embedded browser set up as the
+// window's own main() sets it up; Qt WebEngine's own sandbox cannot run as root, which test
+// machines often are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
 #include "gui/SearchConditions.h"
 #include "gui/Unit1.h"
@@ -49,6 +50,18 @@ class EventRecorder : public QObject {
  private:
   std::vector<QEvent::Type> seen_;
 };
+
+// Pixels of `picture` tinted towards the window's blue text colour (anti-aliased ones too).
+int BluePixels(const QImage& picture) {
+  int count = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      QColor c = picture.pixelColor(x, y);
+      count += c.blue() - c.red() > 40;
+    }
+  }
+  return count;
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -309,9 +322,11 @@ TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
            f.ListView1, f.WebBrowser1}) {
     EXPECT_FALSE(control->isEnabled());
   }
+  EXPECT_EQ(BluePixels(f.Button1->grab().toImage()), 0) << "the disabled button's text is grey";
   f.Button1Click();  // as a press that slipped through would
   QTest::mouseClick(f.Button1, Qt::LeftButton);
   ASSERT_TRUE(WaitForSearch());
+  EXPECT_GT(BluePixels(f.Button1->grab().toImage()), 20) << "enabled, its text is blue again";
   EXPECT_EQ(f.ListView1->rowCount(), 120);
   QTest::qWait(500);
   EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
@@ -383,9 +398,19 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
 
   // Select row 1, then follow a shop link naming somebody else: row 1's shop is converted.
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
   QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
   QString second_nick = f.ListView1->item(1, 2)->text();
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + second_nick));
+  // Back and forward never change the page: not the mouse's buttons as soon as the page
+  // shows, nor its history once it has loaded.
+  QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
+  QTest::mouseClick(page, Qt::BackButton, {}, QPoint(50, 50));
+  QTest::mouseClick(page, Qt::ForwardButton, {}, QPoint(50, 50));
+  ASSERT_TRUE(shown.count() > 0 || shown.wait(10000)) << "row 1's page never finished loading";
+  RunJs("history.back()");
+  auto went_back = [&] { return !PageHtml().contains("卖家昵称：" + second_nick); };
+  EXPECT_FALSE(QTest::qWaitFor(went_back, 1000)) << "the page went back";
   RunJs("var a = document.createElement('a'); a.href = 'http://somebody-else/';"
         "document.body.appendChild(a); a.click();");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() >= 2; }, 10000));
@@ -449,16 +474,18 @@ TEST_F(WindowTest, ANewSearchDropsWhatIsUnderWay_ClosingEndsWithinASecond) {
   OpenWindow();
   TForm1& f = *form_;
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
-  sandbox_->SetLatency(300);
+  // Slow enough that row 1's page and the conversion are surely under way at the search.
+  sandbox_->SetLatency(1500);
   QSignalSpy shown(&f, &TForm1::ShopPageShown);
   QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
   RunJs("document.querySelector('a[href^=\"http://iid\"]').click()");
   QTest::mouseClick(f.Button1, Qt::LeftButton);
+  sandbox_->SetLatency(0);
   ASSERT_TRUE(WaitForSearch());
   ASSERT_TRUE(shown.wait(10000));
   EXPECT_EQ(shown.count(), 1);
   EXPECT_EQ(shown.at(0).at(0).toInt(), 0) << "only the new search's first page";
-  QTest::qWait(700);
+  QTest::qWait(1800);
   EXPECT_TRUE(Recorded().empty()) << "the conversion clicked before the search never opens";
 
   sandbox_->SetLatency(5000);
@@ -631,16 +658,19 @@ TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
   EXPECT_EQ(RunJs("document.scripts.length").toInt(), 0);
 }
 
-TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
+// Keys aimed at the page never reach it; Enter anywhere else presses the default button.
+TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePressesButton1) {
   StartSandbox();
   OpenWindow();
   TForm1& f = *form_;
   QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
   EventRecorder at_page(page);
   QTest::keyClick(page, Qt::Key_A);
+  QTest::keyClick(page, Qt::Key_Return);
   QTest::mouseClick(page, Qt::RightButton, {}, QPoint(50, 50));
   QTest::qWait(100);
   EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
+  EXPECT_FALSE(TForm1::Searching.load()) << "Enter on the page searches nothing";
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 0);
   QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(5, 600));
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 1) << "left clicks pass";
@@ -649,12 +679,40 @@ TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped) {
   QTest::mouseClick(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(0));
   EXPECT_EQ(at_list.Count(QEvent::MouseButtonPress), 1) << "right-clicks elsewhere pass";
   EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
+
+  f.ListView1->setFocus();
+  QTest::keyClick(f.ListView1, Qt::Key_Return);
+  EXPECT_TRUE(TForm1::Searching.load()) << "Enter in the seller list presses Button1";
+  EXPECT_EQ(f.windowTitle(), "正在搜索卖家,请稍等......");
+  ASSERT_TRUE(WaitForSearch());
 }
 
 TEST_F(WindowTest, VendorLinkAndHotRow) {
   StartSandbox();
   OpenWindow();
   TForm1& f = *form_;
+  // The address fits the label's place (no ink on its last columns) at 9 pixels or more,
+  // elided in the middle only when it must; the full address is its tooltip.
+  QString base = QString::fromStdString(sandbox_->Base());
+  const struct {
+    QString address;
+    QString starts, ends;
+    bool elided;
+  } addresses[] = {{"http://www.vendrix.net/", "", "vendrix.net", false},
+                   {base, "127.0", base.chopped(1).right(2), true}};
+  for (const auto& a : addresses) {
+    f.Label2->SetAddress(a.address);
+    QImage label = f.Label2->grab().toImage();
+    QString shown = f.Label2->text();
+    EXPECT_EQ(f.Label2->geometry(), QRect(270, 70, 74, 13));
+    EXPECT_GT(BluePixels(label), 20) << "the address shows";
+    EXPECT_EQ(BluePixels(label.copy(label.width() - 2, 0, 2, label.height())), 0)
+        << "cut at the label's edge: " << shown.toStdString();
+    EXPECT_GE(f.Label2->font().pixelSize(), 9);
+    EXPECT_TRUE(shown.startsWith(a.starts) && shown.endsWith(a.ends)) << shown.toStdString();
+    EXPECT_EQ(shown.contains("…"), a.elided) << shown.toStdString();
+    EXPECT_EQ(f.Label2->toolTip(), a.address);
+  }
   QTest::mouseMove(f.Label2, QPoint(10, 5));
   EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(255, 85, 0));
   EXPECT_EQ(f.Label2->cursor().shape(), Qt::PointingHandCursor);
@@ -664,6 +722,14 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   QTest::mouseClick(f.Label2, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
   EXPECT_EQ(Recorded()[0], sandbox_->Base()) << "the vendor's address opens";
+  // A press on the label released elsewhere, or a release that was not pressed there, opens
+  // nothing.
+  int opened = 0;
+  f.SetLinkOpener([&](const std::string&) { return ++opened > 0; });
+  QTest::mousePress(f.Label2, Qt::LeftButton, {}, QPoint(10, 5));
+  QTest::mouseRelease(f.Label2, Qt::LeftButton, {}, QPoint(10, 40));
+  QTest::mouseRelease(f.Label2, Qt::LeftButton, {}, QPoint(10, 5));
+  EXPECT_EQ(opened, 0);
 
   QTest::mouseMove(f.ListView1->viewport(), RowCenter(3));
   EXPECT_EQ(f.ListView1->viewport()->cursor().shape(), Qt::PointingHandCursor);
