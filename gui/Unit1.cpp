@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QToolTip>
 #include <QWebEngineView>
 #include <memory>
@@ -228,7 +231,7 @@ void TForm1::BuildLayout() {
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
     emit PageLoaded(ok);
-    if (ok && loading_row_ >= 0) emit ShopPageShown(std::exchange(loading_row_, -1));
+    if (ok && loading_row_ >= 0) ConfirmShopPageShown(loading_row_);
   });
 
   setTabOrder(ComboBox1, ComboBoxEx1);
@@ -289,6 +292,7 @@ void TForm1::StartSearch() {
   loader_->DropAll();
   SetPageBusy(false);
   shown_row_ = -1;
+  loading_row_ = -1;
   ShowHtml(EmptyPage());
 
   SearchChoices choices;
@@ -381,6 +385,27 @@ void TForm1::PageReady(const ShopPageJob& job) {
   loading_row_ = shown_row_;
   ShowHtml(finder_.BuildShopPage(job.row));
   SetPageBusy(false);
+}
+
+void TForm1::ConfirmShopPageShown(int row) {
+  // The end of a load may still be that of the page before (an empty page set just before,
+  // whose end Qt reports late, and then none for the page that replaced it): the page itself
+  // says whose it is, and until it is this row's it is asked again.
+  QString nick = FromGbk(finder_.Sellers()[static_cast<size_t>(row)].nick);
+  QString quoted =
+      QString::fromUtf8(QJsonDocument(QJsonArray{nick}).toJson(QJsonDocument::Compact));
+  WebBrowser1->page()->runJavaScript(
+      "document.body !== null && document.body.innerText.indexOf(" + quoted + "[0]) >= 0",
+      [this, row](const QVariant& shown) {
+        if (loading_row_ != row) return;  // another page was asked for meanwhile
+        if (shown.toBool()) {
+          emit ShopPageShown(std::exchange(loading_row_, -1));
+        } else {
+          QTimer::singleShot(window_defaults::kPageCheckMs, this, [this, row] {
+            if (loading_row_ == row) ConfirmShopPageShown(row);
+          });
+        }
+      });
 }
 
 void TForm1::SetPageBusy(bool busy) {

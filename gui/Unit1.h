@@ -31,6 +31,7 @@ inline constexpr int kClientWidth = 954;
 inline constexpr int kClientHeight = 674;
 inline constexpr const char* kProductName = "Vendrix";
 inline constexpr int kCloseWaitMs = 1000;  // a search is stopped and waited for this long
+inline constexpr int kPageCheckMs = 20;    // how soon a loaded page is asked again whose it is
 }  // namespace window_defaults
 
 class TForm1 : public QWidget {
@@ -124,6 +125,7 @@ class TForm1 : public QWidget {
   // Asks for row `row`'s shop page; it shows when its calls are done, unless superseded.
   void ShowShopPage(int row);
   void PageReady(const ShopPageJob& job);
+  void ConfirmShopPageShown(int row);
   void SetPageBusy(bool busy);
   // The seller list's menu and the further search conditions, beyond the design's window.
   void BuildListMenu();
