@@ -160,6 +160,9 @@ std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
         } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') {
           arg += '%';
           ++i;
+        } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == 'c') {
+          arg += ':';  // a colon inside a command, which the list itself splits at
+          ++i;
         } else {
           arg += word[i];
         }

@@ -56,7 +56,8 @@ using LinkOpener = std::function<bool(const std::string& address)>;
 
 // The commands, each an argument list, that `browser` (the value of BROWSER) names for
 // `address`: a colon-separated list, each command split at blanks, "%s" in an argument
-// replaced by the address and "%%" by "%", the address appended to a command without "%s".
+// replaced by the address, "%%" by "%" and "%c" by ":", the address appended to a command
+// without "%s".
 // Empty commands are left out.
 std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
                                                       const std::string& address);

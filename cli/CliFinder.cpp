@@ -167,7 +167,7 @@ int RunSearch(const std::vector<std::string>& args) {
 }
 
 int RunShop(const std::vector<std::string>& args) {
-  if (args.size() != 1) return Usage("shop takes one NICK");
+  if (args.size() != 1 || args[0].empty()) return Usage("shop takes one NICK");
   std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
   if (!nick) return kUsage;
   ShopFinder finder;
@@ -208,8 +208,13 @@ int RunConvert(const std::vector<std::string>& args) {
           "and a shop address (http://shop12345.taobao.com/)");
     }
     value = copied.id;
+  } else if (kind == "item") {
+    // An id goes into the request as it stands: digits only, or it could add parameters.
+    if (!IsDigits(operands[1])) return Usage("convert item takes an item id of digits");
+    value = operands[1];
   } else {
-    value = cli::GbkArgument(operands[1], kind == "item" ? "the item id" : "the nick");
+    if (operands[1].empty()) return Usage("convert shop takes a NICK");
+    value = cli::GbkArgument(operands[1], "the nick");
     if (!value) return kUsage;
   }
 
@@ -273,7 +278,7 @@ int RunItems(const std::vector<std::string>& args) {
       return Usage("unknown option '" + CellText(arg) + "'");
     }
   }
-  if (!have_nick) return Usage("items takes a NICK");
+  if (!have_nick || nick.empty()) return Usage("items takes a NICK");
   std::optional<TableFormat> table = ParseTableFormat(format);
   if (!table) return Usage("--format is tsv, csv or json");
   std::optional<int> wanted = NumberIn(count, 1, items_defaults::kMaxCount);

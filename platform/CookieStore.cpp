@@ -109,6 +109,20 @@ bool IsNumericHost(std::string_view host) {
          host.find_first_not_of("0123456789.") == std::string_view::npos;
 }
 
+// "com.cn", "co.uk": a second-level name under which anybody registers, with no one owner.
+// Without a list of every registry this covers the common ones.
+bool IsRegistry(std::string_view domain) {
+  size_t dot = domain.find('.');
+  if (dot == std::string_view::npos || domain.find('.', dot + 1) != std::string_view::npos) {
+    return false;
+  }
+  std::string_view second = domain.substr(0, dot);
+  for (std::string_view registry : {"com", "net", "org", "gov", "edu", "ac", "co", "or", "ne"}) {
+    if (second == registry) return true;
+  }
+  return false;
+}
+
 // Bytes that must never travel in a Cookie header: a server's stray CR would end the line.
 bool HasControlBytes(std::string_view text) {
   return std::any_of(text.begin(), text.end(),
@@ -147,12 +161,15 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
       std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
       if (domain != cookie.domain) {
         // A server may only set cookies for a parent of its own name, never for a whole
-        // top-level domain ("net", or "net." written fully qualified) nor for a part of a
-        // numeric address.
+        // top-level domain ("net", or "net." written fully qualified), nor for a registry
+        // under one ("com.cn", "co.uk"), nor for a part of a numeric address.
         if (!DomainMatches(cookie.domain, domain)) return;
         std::string_view labels = domain;
         while (labels.ends_with('.')) labels.remove_suffix(1);
-        if (labels.find('.') == std::string_view::npos || IsNumericHost(cookie.domain)) return;
+        if (labels.find('.') == std::string_view::npos || IsNumericHost(cookie.domain) ||
+            IsRegistry(labels)) {
+          return;
+        }
       }
       cookie.domain = domain;
       cookie.host_only = false;

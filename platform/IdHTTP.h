@@ -11,10 +11,10 @@
 #include <stdexcept>
 #include <string>
 
-struct addrinfo;
-
 #include "platform/CookieStore.h"
 #include "platform/PosixIo.h"
+
+struct addrinfo;
 
 namespace vendrix {
 

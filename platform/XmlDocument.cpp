@@ -95,10 +95,19 @@ bool IsGb2312(std::string_view name) {
          lower == "x-euc-cn";
 }
 
-// The parser's messages go here instead of stderr; the first one explains a failure.
-void KeepFirstMessage(void* context, xmlError* error) {
-  auto* first = static_cast<std::string*>(context);
-  if (first->empty() && error != nullptr && error->message != nullptr) *first = error->message;
+// The parser's messages go here instead of stderr; the first error (not a warning) explains a
+// failure, with its own line.
+struct FirstError {
+  std::string message;
+  int line = 0;
+};
+void KeepFirstError(void* context, xmlError* error) {
+  auto* first = static_cast<FirstError*>(context);
+  if (first->message.empty() && error != nullptr && error->message != nullptr &&
+      error->level >= XML_ERR_ERROR) {
+    first->message = error->message;
+    first->line = error->line;
+  }
 }
 
 struct ParserContextDeleter {
@@ -184,8 +193,8 @@ void XmlDocument::LoadFromText(std::string_view bytes) {
   ctxt->sax->entityDecl = RefuseEntityDeclaration;
   // Messages the parser raises outside the context (its encoders') go to this thread's
   // handler; they are kept for the failure, never printed.
-  std::string first_message;
-  xmlSetStructuredErrorFunc(&first_message, KeepFirstMessage);
+  FirstError first;
+  xmlSetStructuredErrorFunc(&first, KeepFirstError);
   struct RestoreHandler {
     ~RestoreHandler() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
   } restore;
@@ -201,9 +210,10 @@ void XmlDocument::LoadFromText(std::string_view bytes) {
     const xmlError* error = xmlCtxtGetLastError(ctxt.get());
     if (ctxt->_private != nullptr) {
       message += ": entity declarations are not accepted";
-    } else if (!first_message.empty() || (error != nullptr && error->message != nullptr)) {
-      message += " (line " + std::to_string(error != nullptr ? error->line : 0) +
-                 "): " + (first_message.empty() ? error->message : first_message);
+    } else if (!first.message.empty() || (error != nullptr && error->message != nullptr)) {
+      bool own = !first.message.empty();
+      message += " (line " + std::to_string(own ? first.line : error->line) +
+                 "): " + (own ? first.message : std::string(error->message));
       while (!message.empty() && message.back() == '\n') message.pop_back();
       std::replace(message.begin(), message.end(), '\n', ' ');
     } else {

@@ -54,9 +54,9 @@ HttpResponse Html(const std::string& body) {
 
 }  // namespace
 
-bool FaultRates::Parse(const std::string& spec, FaultRates& rates, std::string& problem) {
+bool FaultRates::Parse(const std::string& list, FaultRates& rates, std::string& problem) {
   rates = FaultRates();
-  std::stringstream parts(spec);
+  std::stringstream parts(list);
   std::string part;
   while (std::getline(parts, part, ',')) {
     if (part.empty()) continue;

@@ -26,7 +26,7 @@ struct FaultRates {
   double sign = 0;     // the invalid-signature error, whatever was sent
 
   // Parses "drop=0.1,error=0.05,..."; false with `problem` set when it cannot.
-  static bool Parse(const std::string& spec, FaultRates& rates, std::string& problem);
+  static bool Parse(const std::string& list, FaultRates& rates, std::string& problem);
 };
 
 struct SandboxOptions {

@@ -14,10 +14,10 @@ namespace vendrix::sandbox {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults SPEC]\n"
+    "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults LIST]\n"
     "                       [--log FILE] [--gbk] [--renamed] [--reverse-conversions]\n"
     "       vendrix-sandbox --help | --version\n"
-    "  --faults SPEC  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
+    "  --faults LIST  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
 
 bool ParseCount(const std::string& text, long long max, long long& value) {
   if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {

@@ -70,7 +70,8 @@ TEST_F(LinksTest, BrowserListIsTriedInOrderWithoutAShell) {
       {"", "xdg-open", address + "\n"},
       {"firefox", "firefox", address + "\n"},
       {"firefox --new-window %s", "firefox", "--new-window\n" + address + "\n"},
-      {"chromium --app=%s --x=100%%", "chromium", "--app=" + address + "\n--x=100%\n"},
+      {"chromium --app=%s --x=100%% --y=a%cb", "chromium",
+       "--app=" + address + "\n--x=100%\n--y=a:b\n"},
       {"no-such-browser:firefox", "firefox", address + "\n"},
       {"::no-such-browser %s::chromium", "chromium", address + "\n"},
       // A browser that starts and then fails has been started: the next is not tried.

@@ -59,9 +59,11 @@ TEST(CookieStoreTest, LookAlikeHostsGetNothing) {
       {"www.vendrix.net", "a=1; Domain=vendrix.net", "vendrix.net.cn", false},
       {"www.vendrix.net", "a=1; Domain=w.vendrix.net", "w.vendrix.net", false},  // not a parent
       {"www.vendrix.net", "a=1; Domain=net", "evil.net", false},  // a whole top-level domain
+      {"shop.vendrix.com.cn", "a=1; Domain=com.cn", "evil.com.cn", false},  // a registry
+      {"shop.vendrix.com.cn", "a=1; Domain=vendrix.com.cn", "gw.vendrix.com.cn", true},
       {"www.vendrix.net.", "a=1; Domain=net.", "evil.net.", false},  // the same, fully qualified
       {"www.vendrix.net.", "a=1; Domain=vendrix.net.", "gw.vendrix.net.", true},
-      {"10.1.2.3", "a=1; Domain=1.2.3", "9.1.2.3", false},        // part of an address
+      {"10.1.2.3", "a=1; Domain=1.2.3", "9.1.2.3", false},  // part of an address
       {"10.1.2.3", "a=1; Domain=10.1.2.3", "10.1.2.3", true},
       {"h", "a=1\r\nX-Injected: 1", "h", false},  // control bytes: refused
       {"h", "a\x01b=1", "h", false},

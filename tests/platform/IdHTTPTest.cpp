@@ -110,6 +110,10 @@ TEST(IdHTTPTest, SendsTheExactRequestBytesAndReturnsTheBody) {
             "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
             "\r\n");
   EXPECT_EQ(http.ResponseCode(), 200);
+
+  // A host name goes through the resolver's own thread; the answer is the same.
+  TIdHTTP by_name;
+  EXPECT_EQ(by_name.Get("http://localhost:" + std::to_string(server.Port()) + "/x"), "<ok/>");
 }
 
 TEST(IdHTTPTest, ReadsEachBodyForm) {
