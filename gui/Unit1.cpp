@@ -1,13 +1,10 @@
 #include "gui/Unit1.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -17,25 +14,21 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
-#include <QToolTip>
 #include <QWebEngineView>
 #include <memory>
 
 #include "app/ShopPage.h"
-#include "app/TableText.h"
 #include "gui/AddressLabel.h"
+#include "gui/AffiliateTools.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
-#include "gui/SearchConditions.h"
 #include "gui/SellerListDelegate.h"
-#include "gui/SellerListMenu.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "platform/CodePage.h"
@@ -98,23 +91,15 @@ TForm1::TForm1(Settings settings, QWidget* parent)
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
       [this](const std::string& address, TPageLoader::Use use) {
         if (use == TPageLoader::Use::kCopy) {
-          CopyToClipboard(address, QString::fromUtf8("推广链接已复制"));
+          tools_->Copy(address, QString::fromUtf8("推广链接已复制"));
           return;
         }
         open_link_(address);
         emit LinkOpened(QString::fromStdString(address));
       },
-      [this](const ShopLinkJob& job) {
-        // The shop the lookup found belongs to the row, as a page load would have stored it.
-        Info& row = finder_.Sellers()[job.row];
-        row.sid = job.seller.sid;
-        row.title = job.seller.title;
-        row.logo_url = job.seller.logo_url;
-        row.shop_loaded = job.seller.shop_loaded;
-        CopyToClipboard(job.conversion.click_url, QString::fromUtf8("店铺推广链接已复制"));
-      },
-      this);
-  BuildListMenu();
+      [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
+  // The seller list's menu, the copies and the further search conditions.
+  tools_ = new TAffiliateTools(*this, finder_, *loader_);
   ApplicationEvents1 = new TApplicationEvents(this);
 }
 
@@ -302,7 +287,7 @@ void TForm1::StartSearch() {
   choices.region = ComboBox3->currentIndex();
   choices.region_text = ToGbk(ComboBox3->currentText());
   choices.count = SpinEdit1->Commit();
-  choices.filters = filters_;
+  choices.filters = tools_->Filters();
   finder_.ClearAbort();
   worker_ = new TMyThread(this, choices);
   worker_->start();
@@ -319,7 +304,7 @@ void TForm1::EnableControls(bool enabled) {
 
 void TForm1::FillList(const SearchOutcome& outcome) {
   if (closing_) return;
-  rows_ = outcome.rows;
+  tools_->SetRows(outcome.rows);
   SpinEdit1->setValue(outcome.count);
   ListView1->setRowCount(0);
   for (const SellerRow& seller : outcome.rows) {
@@ -554,64 +539,6 @@ void TForm1::SetCaption(const QString& caption) {
   // display name: Qt would append that to every window title.
   setWindowTitle(caption);
   application_title_ = caption;
-}
-
-void TForm1::BuildListMenu() {
-  filters_ = LoadSearchConditions();
-  ShowConditionsMarker();
-  list_menu_ = new TSellerListMenu(
-      ListView1,
-      {.copy_nick =
-           [this](int row) {
-             CopyToClipboard(finder_.Sellers()[static_cast<size_t>(row)].nick,
-                             QString::fromUtf8("卖家昵称已复制"));
-           },
-       .copy_shop_link = [this](int row) { loader_->ConvertShopOf(finder_.PrepareShopLink(row)); },
-       .export_list = [this] { ExportSellers(); },
-       .more_conditions = [this] { EditSearchConditions(); }});
-}
-
-void TForm1::CopyToClipboard(const std::string& gbk, const QString& status) {
-  QString text = FromGbk(gbk);
-  QGuiApplication::clipboard()->setText(text);
-  // Said where the user looks, for two seconds, without moving anything.
-  QToolTip::showText(WebBrowser1->mapToGlobal(QPoint(WebBrowser1->width() / 2, 20)), status,
-                     WebBrowser1, QRect(), 2000);
-  emit LinkCopied(text);
-}
-
-void TForm1::ExportSellers() {
-  QString name = QFileDialog::getSaveFileName(
-      this, QString::fromUtf8("导出卖家列表"),
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-          QString::fromUtf8("/卖家列表.csv"),
-      QString::fromUtf8("CSV (*.csv);;TSV (*.tsv *.txt);;JSON (*.json)"), nullptr,
-      QFileDialog::DontUseNativeDialog);
-  if (name.isEmpty()) return;
-  QFile file(name);
-  std::string text = SellersText(rows_, TableFormatOfFile(name.toStdString()));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(text.data(), static_cast<qint64>(text.size())) !=
-          static_cast<qint64>(text.size())) {
-    QMessageBox::warning(this, window_defaults::kProductName,
-                         QString::fromUtf8("无法写入 %1：%2").arg(name, file.errorString()));
-  }
-}
-
-void TForm1::EditSearchConditions() {
-  TSearchConditionsDialog dialog(filters_, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  filters_ = dialog.Filters();
-  SaveSearchConditions(filters_);
-  ShowConditionsMarker();
-}
-
-void TForm1::ShowConditionsMarker() {
-  // The box's title says when conditions narrow the search, so fewer sellers never puzzle.
-  QString conditions = DescribeSearchConditions(filters_);
-  GroupBox1->setTitle(
-      QString::fromUtf8(conditions.isEmpty() ? "搜索店铺" : "搜索店铺（已设条件）"));
-  GroupBox1->setToolTip(conditions);
 }
 
 }  // namespace vendrix

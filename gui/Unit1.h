@@ -23,7 +23,7 @@ class TAddressLabel;
 class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
-class TSellerListMenu;
+class TAffiliateTools;
 class TSellerListDelegate;
 
 namespace window_defaults {
@@ -127,21 +127,13 @@ class TForm1 : public QWidget {
   void PageReady(const ShopPageJob& job);
   void ConfirmShopPageShown(int row);
   void SetPageBusy(bool busy);
-  // The seller list's menu and the further search conditions, beyond the design's window.
-  void BuildListMenu();
-  void CopyToClipboard(const std::string& gbk_or_address, const QString& status);
-  void ExportSellers();
-  void EditSearchConditions();
-  void ShowConditionsMarker();
 
   ShopFinder finder_;
   LinkOpener open_link_;
   TSellerListDelegate* delegate_ = nullptr;
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
-  TSellerListMenu* list_menu_ = nullptr;
-  SearchFilters filters_;        // the further search conditions, remembered across runs
-  std::vector<SellerRow> rows_;  // the rows the list shows, for the export
+  TAffiliateTools* tools_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   bool closing_ = false;

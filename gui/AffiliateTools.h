@@ -1,0 +1,48 @@
+// What the window offers the affiliate beyond its design: the seller list's menu (copy a
+// row's nick or its shop's affiliate address, export the list), link addresses copied to the
+// clipboard instead of opened, and the further search conditions with their marker beside
+// the search box's title. Window thread only.
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+#include "app/ShopFinder.h"
+
+namespace vendrix {
+
+class TForm1;
+class TPageLoader;
+class TSellerListMenu;
+
+class TAffiliateTools : public QObject {
+ public:
+  // Reads the remembered search conditions and puts the menu on `form`'s seller list.
+  TAffiliateTools(TForm1& form, ShopFinder& finder, TPageLoader& loader);
+
+  // The further search conditions, for the next search.
+  const SearchFilters& Filters() const { return filters_; }
+  // The rows the list shows now, for the export.
+  void SetRows(std::vector<SellerRow> rows) { rows_ = std::move(rows); }
+
+  // Puts `gbk` on the clipboard, says `status` over the page for two seconds, and announces
+  // the copy (TForm1::LinkCopied).
+  void Copy(const std::string& gbk, const QString& status);
+  // A row's shop converted for the clipboard: the shop its lookup found is the row's now.
+  void ShopLinkConverted(const ShopLinkJob& job);
+
+ private:
+  void ExportSellers();
+  void EditSearchConditions();
+  void ShowConditionsMarker();
+
+  TForm1& form_;
+  ShopFinder& finder_;
+  TPageLoader& loader_;
+  TSellerListMenu* menu_ = nullptr;
+  SearchFilters filters_;
+  std::vector<SellerRow> rows_;
+};
+
+}  // namespace vendrix
