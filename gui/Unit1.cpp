@@ -122,6 +122,9 @@ TForm1::~TForm1() {
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
+  // The worker's last write: reading it orders all the search wrote before the finder goes,
+  // also for the thread checker, which cannot see the end of a Qt thread.
+  Searching.load(std::memory_order_acquire);
 }
 
 void TForm1::BuildLayout() {
