@@ -99,8 +99,8 @@ int Soak(vendrix::TForm1& form, int searches) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  vendrix::PrepareBrowserEngine();
-  QApplication app(argc, argv);
+  vendrix::TBrowserEngine engine(argc, argv);
+  QApplication app(engine.argc, engine.argv);
   int rounds = 5;
   QStringList args = QApplication::arguments();
   int at = args.indexOf("--searches");

@@ -1,11 +1,44 @@
-// How the embedded browser runs, settled before the QApplication exists: the web view is drawn
-// by Qt Quick's software renderer with no OpenGL on X11, and Chromium starts no helper process
-// that the shop page does not use. Called once, first thing in main(), by the window and by
-// every program that builds it (the window tests, the window benchmark).
+// How the embedded browser runs, settled around the QApplication's creation: the web view is
+// drawn by Qt Quick's software renderer with no OpenGL on X11, and Chromium starts no helper
+// process that the shop page does not use. The window, the window tests and the window
+// benchmark all build it this way:
+//
+//   TBrowserEngine engine(argc, argv);
+//   QApplication app(engine.argc, engine.argv);
+//   TForm1 form;
+//   form.FormCreate();
+//   engine.WindowCreated();
+//
+// From then on nothing of it reaches the processes the window starts (the user's web browser).
 #pragma once
+
+#include <QByteArray>
+#include <string>
+#include <vector>
 
 namespace vendrix {
 
-void PrepareBrowserEngine();
+class TBrowserEngine {
+ public:
+  // Before the QApplication exists. `argc` and `argv` are the program's; the ones to give the
+  // QApplication, which carry the engine's switches too, stay valid while this object lives.
+  TBrowserEngine(int argc, char** argv);
+  TBrowserEngine(const TBrowserEngine&) = delete;
+  TBrowserEngine& operator=(const TBrowserEngine&) = delete;
+
+  // Once the window has started (its web view has shown a page): gives the environment back as the
+  // user set it.
+  void WindowCreated();
+
+  int argc = 0;
+  char** argv = nullptr;
+
+ private:
+  std::vector<std::string> arguments_;
+  std::vector<char*> pointers_;
+  bool set_gl_integration_ = false;
+  bool set_chromium_flags_ = false;
+  QByteArray user_chromium_flags_;
+};
 
 }  // namespace vendrix

@@ -34,14 +34,15 @@ int main(int argc, char** argv) {
     }
     sandbox->PointSettingsAtIt();
   }
-  vendrix::PrepareBrowserEngine();
-  QApplication app(argc, argv);
+  vendrix::TBrowserEngine engine(argc, argv);
+  QApplication app(engine.argc, engine.argv);
   QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
   vendrix::TForm1 form;
   if (!options.screenshot.empty()) {
     new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot), since_start);
   }
   form.FormCreate();
+  engine.WindowCreated();
   form.show();
   return app.exec();
 }

@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
   // What the window remembers (its search conditions) stays with this run.
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  vendrix::PrepareBrowserEngine();
-  QApplication app(argc, argv);
+  vendrix::TBrowserEngine engine(argc, argv);
+  QApplication app(engine.argc, engine.argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
