@@ -18,8 +18,6 @@ TPageLoader::TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone add
   shop_lookup_.SetDefaultGateway(finder_.GetSettings().Gateway);
   page_context_->moveToThread(&page_thread_);
   conversion_context_->moveToThread(&conversion_thread_);
-  connect(&page_thread_, &QThread::finished, page_context_, &QObject::deleteLater);
-  connect(&conversion_thread_, &QThread::finished, conversion_context_, &QObject::deleteLater);
   page_thread_.start();
   conversion_thread_.start();
 }
@@ -34,11 +32,11 @@ TPageLoader::~TPageLoader() {
 }
 
 void TPageLoader::LoadPage(ShopPageJob job) {
+  if (stopped_) return;
   uint64_t generation = ++page_generation_;
   AbortPages();
-  page_loading_ = true;
   QMetaObject::invokeMethod(
-      page_context_,
+      page_context_.get(),
       [this, generation, job = std::move(job)]() mutable {
         if (generation != page_generation_) return;  // a newer page was asked for already
         finder_.TaobaoShop1.Http().ClearAbort();
@@ -49,9 +47,7 @@ void TPageLoader::LoadPage(ShopPageJob job) {
         QMetaObject::invokeMethod(
             this,
             [this, generation, job = std::move(job)] {
-              if (generation != page_generation_) return;
-              page_loading_ = false;
-              page_done_(job);
+              if (generation == page_generation_) page_done_(job);
             },
             Qt::QueuedConnection);
       },
@@ -59,9 +55,10 @@ void TPageLoader::LoadPage(ShopPageJob job) {
 }
 
 void TPageLoader::Convert(ConversionJob job, Use use) {
+  if (stopped_) return;
   uint64_t epoch = conversion_epoch_;
   QMetaObject::invokeMethod(
-      conversion_context_,
+      conversion_context_.get(),
       [this, epoch, use, job = std::move(job)]() mutable {
         if (!StartConversion(epoch) || !finder_.RunConversion(job)) return;
         QMetaObject::invokeMethod(
@@ -75,9 +72,10 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
 }
 
 void TPageLoader::ConvertShopOf(ShopLinkJob job) {
+  if (stopped_) return;
   uint64_t epoch = conversion_epoch_;
   QMetaObject::invokeMethod(
-      conversion_context_,
+      conversion_context_.get(),
       [this, epoch, job = std::move(job)]() mutable {
         if (!StartConversion(epoch) || !finder_.RunShopLink(job, shop_lookup_)) return;
         QMetaObject::invokeMethod(
@@ -104,10 +102,10 @@ void TPageLoader::DropAll() {
   AbortPages();
   ++conversion_epoch_;
   AbortConversions();
-  page_loading_ = false;
 }
 
 void TPageLoader::Stop(int wait_ms) {
+  stopped_ = true;
   DropAll();
   page_thread_.quit();
   conversion_thread_.quit();

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/ShopFinder.h"
@@ -38,10 +39,9 @@ class TPageLoader : public QObject {
   void ConvertShopOf(ShopLinkJob job);
   // Drops every page load and conversion under way or waiting: none is shown or opened.
   void DropAll();
-  // Drops everything and ends both threads, waiting at most `wait_ms` for them.
+  // Drops everything and ends both threads, waiting at most `wait_ms` for them; whatever is
+  // asked after it is not done.
   void Stop(int wait_ms);
-  // A page load has been asked for and its page has not come back yet.
-  bool PageLoading() const { return page_loading_; }
 
  private:
   void AbortPages();
@@ -58,11 +58,12 @@ class TPageLoader : public QObject {
   // Bumped before every abort: a worker that sees another value than its job's drops the job.
   std::atomic<uint64_t> page_generation_{0};
   std::atomic<uint64_t> conversion_epoch_{0};
-  bool page_loading_ = false;
+  bool stopped_ = false;
   QThread page_thread_;
   QThread conversion_thread_;
-  QObject* page_context_;        // lives on page_thread_
-  QObject* conversion_context_;  // lives on conversion_thread_
+  // Deleted once their threads have ended.
+  std::unique_ptr<QObject> page_context_;        // lives on page_thread_
+  std::unique_ptr<QObject> conversion_context_;  // lives on conversion_thread_
 };
 
 }  // namespace vendrix

@@ -7,8 +7,6 @@
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -211,10 +209,8 @@ void TForm1::BuildLayout() {
   GroupBox2 = new QGroupBox(this);
   GroupBox2->setGeometry(361, 3, 587, 665);
   WebBrowser1 = new QWebEngineView(GroupBox2);
-  WebBrowser1->setPage(
-      new TWebPage([this](const QUrl& url,
-                          bool background) { return WebBrowser1BeforeNavigate2(url, background); },
-                   WebBrowser1));
+  WebBrowser1->setPage(new TWebPage(
+      [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); }, WebBrowser1));
   WebBrowser1->setGeometry(3, 7, 581, 655);
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
@@ -369,25 +365,31 @@ void TForm1::ShowShopPage(int row) {
 void TForm1::PageReady(const ShopPageJob& job) {
   if (closing_) return;
   finder_.StoreShopPage(job);
-  shown_row_ = static_cast<int>(job.row);
-  loading_row_ = shown_row_;
-  ShowHtml(finder_.BuildShopPage(job.row));
+  loading_row_ = static_cast<int>(job.row);
+  page_checks_ = 0;
+  // The mark after the page tells this page from any before it; a browser shows no comment.
+  ShowHtml(finder_.BuildShopPage(job.row) + "\n<!--" + std::to_string(++page_mark_) + "-->");
   SetPageBusy(false);
 }
 
 void TForm1::ConfirmShopPageShown(int row) {
   // The end of a load may still be that of the page before (an empty page set just before,
   // whose end Qt reports late, and then none for the page that replaced it): the page itself
-  // says whose it is, and until it is this row's it is asked again.
-  QString nick = FromGbk(finder_.Sellers()[static_cast<size_t>(row)].nick);
-  QString quoted =
-      QString::fromUtf8(QJsonDocument(QJsonArray{nick}).toJson(QJsonDocument::Compact));
+  // says which it is by its mark, and until it is this one it is asked again, for a while.
+  std::string mark = std::to_string(page_mark_);
   WebBrowser1->page()->runJavaScript(
-      "document.body !== null && document.body.innerText.indexOf(" + quoted + "[0]) >= 0",
+      "(function() {"
+      "  var walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);"
+      "  var last = null;"
+      "  while (walker.nextNode()) last = walker.currentNode;"
+      "  return last !== null && last.data === '" +
+          QString::fromStdString(mark) + "';})()",
       [this, row](const QVariant& shown) {
         if (loading_row_ != row) return;  // another page was asked for meanwhile
-        if (shown.toBool()) {
-          emit ShopPageShown(std::exchange(loading_row_, -1));
+        // After enough asking the page set last is taken as the one on show.
+        if (shown.toBool() || ++page_checks_ >= window_defaults::kPageChecks) {
+          shown_row_ = std::exchange(loading_row_, -1);
+          emit ShopPageShown(shown_row_);
         } else {
           QTimer::singleShot(window_defaults::kPageCheckMs, this, [this, row] {
             if (loading_row_ == row) ConfirmShopPageShown(row);
@@ -413,11 +415,12 @@ void TForm1::ShowHtml(const std::string& gbk) {
                           QUrl("about:blank"));
 }
 
-bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url, bool copy) {
+bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
   LinkDecision decision = DecideLink(ToGbk(url.toString()));
   if (decision.kind == LinkDecision::kPass) return false;
+  if (closing_) return true;
   // A Ctrl+click copies the address instead of opening it.
-  copy = copy || QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier);
+  bool copy = QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier);
   // The browser gets its answer at once; the conversion, a call to the platform, runs off
   // this thread and opens its address when it is done.
   if (decision.kind == LinkDecision::kItem) {

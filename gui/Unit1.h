@@ -32,6 +32,7 @@ inline constexpr int kClientHeight = 674;
 inline constexpr const char* kProductName = "Vendrix";
 inline constexpr int kCloseWaitMs = 1000;  // a search is stopped and waited for this long
 inline constexpr int kPageCheckMs = 20;    // how soon a loaded page is asked again whose it is
+inline constexpr int kPageChecks = 100;    // how often, at most
 }  // namespace window_defaults
 
 class TForm1 : public QWidget {
@@ -66,9 +67,9 @@ class TForm1 : public QWidget {
   void SearchFailed();
   void ListView1Click(const QPoint& position);
   void ShowHtml(const std::string& gbk);
-  // True to cancel the navigation. `copy` (a Ctrl+click) copies the converted address to the
-  // clipboard instead of opening it.
-  bool WebBrowser1BeforeNavigate2(const QUrl& url, bool copy = false);
+  // True to cancel the navigation. With Ctrl held (a Ctrl+click) a link's converted address
+  // goes to the clipboard instead of the web browser. Once the window closes, links do nothing.
+  bool WebBrowser1BeforeNavigate2(const QUrl& url);
   void OpenItemLink(const std::string& iid, bool copy = false);
   void OpenShopLink(bool copy = false);
   void FormResize();
@@ -136,6 +137,8 @@ class TForm1 : public QWidget {
   TAffiliateTools* tools_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
+  int page_mark_ = 0;          // the mark of the shop page handed to the browser last
+  int page_checks_ = 0;        // how often the page has been asked whether it is that one
   bool closing_ = false;
   QString application_title_;
 };

@@ -5,24 +5,23 @@
 namespace vendrix {
 namespace {
 
-// Stands in for a new window just long enough to see where it was going.
+// Stands in for a new window just long enough to see where it was going. Whatever the window
+// was to be (a Ctrl+click and a middle click both ask for a background tab), the link is put
+// to the handler as a plain click is; the handler reads the keys held itself.
 class TPopupCatcher : public QWebEnginePage {
  public:
-  TPopupCatcher(TWebPage::BeforeNavigate before_navigate, bool background, QObject* parent)
-      : QWebEnginePage(parent),
-        before_navigate_(std::move(before_navigate)),
-        background_(background) {}
+  TPopupCatcher(TWebPage::BeforeNavigate before_navigate, QObject* parent)
+      : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {}
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-    before_navigate_(url, background_);
+    before_navigate_(url);
     deleteLater();
     return false;
   }
 
  private:
   TWebPage::BeforeNavigate before_navigate_;
-  bool background_;
 };
 
 }  // namespace
@@ -37,11 +36,11 @@ TWebPage::TWebPage(BeforeNavigate before_navigate, QObject* parent)
 bool TWebPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool main_frame) {
   // Our own pages arrive as data: loads; frames inside a page are not the user's clicks.
   if (url.scheme() == "data" || !main_frame) return true;
-  return !before_navigate_(url, false);
+  return !before_navigate_(url);
 }
 
-QWebEnginePage* TWebPage::createWindow(WebWindowType type) {
-  return new TPopupCatcher(before_navigate_, type == WebBrowserBackgroundTab, this);
+QWebEnginePage* TWebPage::createWindow(WebWindowType) {
+  return new TPopupCatcher(before_navigate_, this);
 }
 
 }  // namespace vendrix

@@ -11,9 +11,8 @@ namespace vendrix {
 
 class TWebPage : public QWebEnginePage {
  public:
-  // `before_navigate(url, background)` returns true to cancel the navigation; `background` is
-  // set for a link the user asked to open in a background tab (a Ctrl+click).
-  using BeforeNavigate = std::function<bool(const QUrl& url, bool background)>;
+  // `before_navigate(url)` returns true to cancel the navigation.
+  using BeforeNavigate = std::function<bool(const QUrl& url)>;
 
   TWebPage(BeforeNavigate before_navigate, QObject* parent);
 
