@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -39,15 +40,28 @@ TAffiliateTools::TAffiliateTools(TForm1& form, ShopFinder& finder, TPageLoader& 
 }
 
 void TAffiliateTools::Copy(const std::string& gbk, const QString& status) {
+  if (gbk.empty()) {
+    // The clipboard keeps what it held.
+    Say(QString::fromUtf8("推广链接获取失败"));
+    return;
+  }
   QString text = QString::fromStdString(GbkToUtf8(gbk));
   QGuiApplication::clipboard()->setText(text);
-  // Said where the user looks, for two seconds, without moving anything.
-  QWebEngineView* page = form_.WebBrowser1;
-  QToolTip::showText(page->mapToGlobal(QPoint(page->width() / 2, 20)), status, page, QRect(), 2000);
+  Say(status);
   emit form_.LinkCopied(text);
 }
 
+void TAffiliateTools::Say(const QString& status) {
+  // Said where the user looks, for two seconds, without moving anything.
+  QWebEngineView* page = form_.WebBrowser1;
+  QToolTip::showText(page->mapToGlobal(QPoint(page->width() / 2, 20)), status, page, QRect(), 2000);
+}
+
 void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
+  if (job.conversion.click_url.empty()) {
+    Copy("", QString());
+    return;
+  }
   // Stored as a page load would have stored it, so the row is not looked up again.
   Info& row = finder_.Sellers()[job.row];
   row.sid = job.seller.sid;
@@ -58,13 +72,18 @@ void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
 }
 
 void TAffiliateTools::ExportSellers() {
+  QString chosen;
   QString name = QFileDialog::getSaveFileName(
       &form_, QString::fromUtf8("导出卖家列表"),
       QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
           QString::fromUtf8("/卖家列表.csv"),
-      QString::fromUtf8("CSV (*.csv);;TSV (*.tsv *.txt);;JSON (*.json)"), nullptr,
+      QString::fromUtf8("CSV (*.csv);;TSV (*.tsv *.txt);;JSON (*.json)"), &chosen,
       QFileDialog::DontUseNativeDialog);
   if (name.isEmpty()) return;
+  // A name typed without an extension takes that of the chosen type, which says the format.
+  if (QFileInfo(name).suffix().isEmpty()) {
+    name += chosen.startsWith("JSON") ? ".json" : chosen.startsWith("TSV") ? ".tsv" : ".csv";
+  }
   QFile file(name);
   std::string text = SellersText(rows_, TableFormatOfFile(name.toStdString()));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

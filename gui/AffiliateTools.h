@@ -27,12 +27,16 @@ class TAffiliateTools : public QObject {
   void SetRows(std::vector<SellerRow> rows) { rows_ = std::move(rows); }
 
   // Puts `gbk` on the clipboard, says `status` over the page for two seconds, and announces
-  // the copy (TForm1::LinkCopied).
+  // the copy (TForm1::LinkCopied). An empty `gbk` is a conversion that failed: that is said
+  // instead, and the clipboard is left alone.
   void Copy(const std::string& gbk, const QString& status);
-  // A row's shop converted for the clipboard: the shop its lookup found is the row's now.
+  // A row's shop converted for the clipboard, or not: the shop its lookup found is the row's
+  // now.
   void ShopLinkConverted(const ShopLinkJob& job);
 
  private:
+  // Shows `status` over the page for two seconds.
+  void Say(const QString& status);
   void ExportSellers();
   void EditSearchConditions();
   void ShowConditionsMarker();

@@ -60,7 +60,9 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
   QMetaObject::invokeMethod(
       conversion_context_.get(),
       [this, epoch, use, job = std::move(job)]() mutable {
-        if (!StartConversion(epoch) || !finder_.RunConversion(job)) return;
+        if (!StartConversion(epoch)) return;
+        // A failed conversion opens nothing; one for the clipboard says that it failed.
+        if (!finder_.RunConversion(job) && use == Use::kOpen) return;
         QMetaObject::invokeMethod(
             this,
             [this, epoch, use, address = std::move(job.click_url)] {
@@ -77,7 +79,9 @@ void TPageLoader::ConvertShopOf(ShopLinkJob job) {
   QMetaObject::invokeMethod(
       conversion_context_.get(),
       [this, epoch, job = std::move(job)]() mutable {
-        if (!StartConversion(epoch) || !finder_.RunShopLink(job, shop_lookup_)) return;
+        if (!StartConversion(epoch)) return;
+        // A failure comes back too, with no address, for the copy to say so.
+        if (!finder_.RunShopLink(job, shop_lookup_)) job.conversion.click_url.clear();
         QMetaObject::invokeMethod(
             this,
             [this, epoch, job = std::move(job)] {

@@ -214,6 +214,8 @@ void HttpServer::Stop() {
   uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(wake_.Get(), &one, sizeof one);
   if (acceptor_.joinable()) acceptor_.join();
+  // Stopped means refused: a listening socket nobody accepts from would leave clients waiting.
+  listener_ = UniqueFd();
   std::map<int, std::thread> workers;
   {
     std::lock_guard lock(mutex_);

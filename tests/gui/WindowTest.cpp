@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWebEngineView>
 #include <fstream>
 #include <sstream>
@@ -171,13 +173,14 @@ class WindowTest : public ::testing::Test {
         .chopped(1);
   }
   // Clicks the page at `point` with the mouse, as a user does.
-  void ClickOnPage(QPoint point, Qt::KeyboardModifiers modifiers = {}) {
+  void ClickOnPage(QPoint point, Qt::KeyboardModifiers modifiers = {},
+                   Qt::MouseButton button = Qt::LeftButton) {
     QWidget* page =
         form_->WebBrowser1->focusProxy() ? form_->WebBrowser1->focusProxy() : form_->WebBrowser1;
     // The pointer goes there first, as a user's does, and the page sees it arrive.
     QTest::mouseMove(page, point);
     QTest::qWait(50);
-    QTest::mouseClick(page, Qt::LeftButton, modifiers, point);
+    QTest::mouseClick(page, button, modifiers, point);
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -507,11 +510,13 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   QString first_nick = f.ListView1->item(0, 2)->text();
   ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
   QClipboard* clipboard = QGuiApplication::clipboard();
-  // Right-clicks `row` through the window system, as a user does, then picks `entry` of the
-  // menu that opens.
+  // Right-clicks `row` through the window system, as a user does (a menu already open when
+  // `row` is -1), then picks `entry` of the menu that opens.
   auto pick = [&](int row, const QString& entry) {
-    QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
-                      f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
+    if (row >= 0) {
+      QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                        f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
+    }
     QMenu* menu = nullptr;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
@@ -531,6 +536,14 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   pick(3, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), f.ListView1->item(3, 2)->text());
   EXPECT_EQ(selected_row(), 0) << "the selection stays";
+
+  // The menu key opens the menu of the current row: the window system sends the list, which
+  // has the focus, the event it sends for that key.
+  f.ListView1->setFocus();
+  QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+  QApplication::sendEvent(f.ListView1, &menu_key);
+  pick(-1, "复制卖家昵称");
+  EXPECT_EQ(clipboard->text(), first_nick);
 
   ASSERT_FALSE(f.Finder().Sellers()[5].shop_loaded);
   QSignalSpy copied(&f, &TForm1::LinkCopied);
@@ -553,7 +566,7 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   // Answers the modal dialog of type T, once it is open, with `answer`.
   auto when_open = [](auto answer) {
     using Dialog = std::remove_pointer_t<typename decltype(std::function(answer))::argument_type>;
-    auto* poll = new QTimer;
+    auto* poll = new QTimer(QApplication::instance());
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
       if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
         poll->deleteLater();
@@ -615,8 +628,10 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(pages.back(), pages.front());
 }
 
-// A Ctrl+click on a link of the page copies its affiliate address instead of opening it.
-TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress) {
+// A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
+// says so over the page; a middle click opens it as a click does; a closing window opens
+// nothing.
+TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
   StartSandbox();
   OpenWindow();
   TForm1& f = *form_;
@@ -628,8 +643,28 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress) {
   ASSERT_TRUE(copied.wait(10000));
   EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(
       QString::fromStdString(sandbox_->Base() + "click?kind=item&iid=") + iid + "&"));
+  EXPECT_EQ(QToolTip::text(), "推广链接已复制");
   QTest::qWait(300);
   EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
+
+  ClickOnPage(QPoint(100, 100), {}, Qt::MiddleButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+  EXPECT_TRUE(Recorded()[0].starts_with(sandbox_->Base() +
+                                        "click?kind=item&iid=" + iid.toStdString() + "&"));
+
+  // A copy that cannot be converted says so, and the clipboard keeps what it held.
+  sandbox_->Stop();
+  QString held = QGuiApplication::clipboard()->text();
+  ClickOnPage(QPoint(100, 100), Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QToolTip::text() == "推广链接获取失败"; }, 10000))
+      << QToolTip::text().toStdString();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), held);
+
+  f.close();
+  EXPECT_TRUE(f.WebBrowser1BeforeNavigate2(QUrl("http://iid" + iid + "/")))
+      << "refused, and not converted";
+  QTest::qWait(300);
+  EXPECT_EQ(Recorded().size(), 1u);
 }
 
 TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
