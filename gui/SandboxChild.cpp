@@ -44,7 +44,9 @@ std::string FindSandbox() {
 std::unique_ptr<TSandboxChild> TSandboxChild::Start(std::string& problem) {
   std::string program = FindSandbox();
   if (program.empty()) {
-    problem = std::string("cannot find ") + kProgram + " beside vendrix or on PATH";
+    // Appended piece by piece: GCC 12 warns wrongly about a chain of + here.
+    problem = "cannot find ";
+    problem.append(kProgram).append(" beside vendrix or on PATH");
     return nullptr;
   }
   int pipe_fds[2];
