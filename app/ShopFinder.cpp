@@ -127,22 +127,13 @@ SearchOutcome ShopFinder::RunSearch(const SearchChoices& choices) {
   Sellers_.assign(finder_defaults::kMaxCount, Info{});
 
   // A batch needs nothing from the pages after it: it goes out on the user lookup's own
-  // connection as soon as its 40th seller is known. Batches held back until the paging ends
-  // give the calls and outcomes the overlap must keep.
+  // connection as soon as its 40th seller is known.
   TSellerLookups lookups([this](int first, int last) { return LookUpBatch(first, last); });
-  std::vector<std::pair<int, int>> held;
-  auto batch_found = [&](int first, int last) {
-    if (overlap_lookups_) {
-      lookups.Send(first, last);
-    } else {
-      held.emplace_back(first, last);
-    }
-  };
-  bool collected = CollectSellers(choices, count, batch_found);
+  bool collected = CollectSellers(choices, count,
+                                  [&lookups](int first, int last) { lookups.Send(first, last); });
   if (collected && count % finder_defaults::kUsersPerBatch != 0) {
-    batch_found(count - count % finder_defaults::kUsersPerBatch, count - 1);  // the last, partial
+    lookups.Send(count - count % finder_defaults::kUsersPerBatch, count - 1);  // the last, partial
   }
-  for (const auto& [first, last] : held) lookups.Send(first, last);
   bool looked_up = lookups.Finish();
   if (!collected) return outcome;
   outcome.count = count;

@@ -99,13 +99,12 @@ class ShopFinder {
   bool CollectSellers(const SearchChoices& choices, int& count,
                       const std::function<void(int first, int last)>& batch_found = {});
   bool IsNewSeller(int count, const std::string& nick) const;
-  // Looks up rows 0..count-1 in batches of 40, one after the other.
+  // Looks up rows 0..count-1 in batches of 40, one after the other; the first batch that fails
+  // ends the look-ups. False only when that was the first batch: a later one keeps the rows
+  // looked up before it.
   bool LookUpSellers(int count);
   // Looks up the sellers of rows first..last; false when the call failed.
   bool LookUpBatch(int first, int last);
-  // False: every look-up waits for the paging to end, as the search was first built (the tests
-  // run both orders over the same replies).
-  void SetOverlapLookups(bool overlap) { overlap_lookups_ = overlap; }
   std::vector<SellerRow> FillList(int count) const;
   // Makes the search in progress end at once, from any thread; ClearAbort before the next.
   void AbortSearch();
@@ -177,7 +176,6 @@ class ShopFinder {
   bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
-  bool overlap_lookups_ = true;
 };
 
 }  // namespace vendrix
