@@ -91,7 +91,8 @@ constexpr CommandHelp kCommandHelp[] = {
      "A seller's items (N of them, 1-200, default 60) with the affiliate address of each,\n"
      "converted 50 ids a call. Columns: iid, title, price, commission_rate, commission,\n"
      "click_url; an item the platform does not convert has empty affiliate fields. Exits 1\n"
-     "when the item search failed, or after printing when a conversion failed.\n"},
+     "when the item search failed or found no items, and after printing when a conversion\n"
+     "failed.\n"},
     {"convert",
      "usage: vendrix-cli convert item IID [--open]\n"
      "       vendrix-cli convert shop NICK [--open]\n"

@@ -296,6 +296,12 @@ int RunItems(const std::vector<std::string>& args) {
     std::cerr << "vendrix-cli: the item search of '" << nick << "' failed\n";
     return kFailed;
   }
+  // As for the seller search: a script tells "nothing found" from an empty table by the status.
+  if (outcome.rows.empty()) {
+    std::cerr << "vendrix-cli: the item search found no items of seller '" << CellText(nick)
+              << "'\n";
+    return kFailed;
+  }
   std::cout << ItemsText(outcome.rows, *table);
   if (outcome.failed_batches > 0) {
     std::cerr << "vendrix-cli: " << outcome.failed_batches << " of " << outcome.batches

@@ -131,6 +131,7 @@ class CliScriptedTest : public ::testing::Test {
     bool users_fail_after_first_batch = false;
     bool shop_found = true;
     bool items_found = true;
+    bool items_empty = false;  // the item search finds nothing
     std::string click = "http://click/1";
   };
 
@@ -170,10 +171,11 @@ class CliScriptedTest : public ::testing::Test {
         return p.shop_found ? Document("<shop><sid>7</sid><title>t</title></shop>") : error;
       }
       if (method == "taobao.items.search") {
-        return p.items_found ? Document(
-                                   "<item_search><items><i><iid>1</iid><title>x</title></i>"
-                                   "</items></item_search><total_results>1</total_results>")
-                             : error;
+        if (!p.items_found) return error;
+        if (p.items_empty) return Document("<total_results>0</total_results>");
+        return Document(
+            "<item_search><items><i><iid>1</iid><title>x</title></i></items></item_search>"
+            "<total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.items.convert") {
         return Document("<taobaoke_items><i><click_url>" + p.click +
@@ -237,6 +239,13 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        1,
        "...<style>",
        "the shop lookup of 's0' failed"},
+      {"items: the seller has none",
+       {.items_empty = true},
+       {"items", "s0"},
+       {},
+       1,
+       "",
+       "found no items of seller 's0'"},
       {"convert shop: the shop lookup fails",
        {.shop_found = false},
        {"convert", "shop", "s0"},
