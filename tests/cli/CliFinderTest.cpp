@@ -132,6 +132,7 @@ class CliScriptedTest : public ::testing::Test {
     bool shop_found = true;
     bool items_found = true;
     bool items_empty = false;  // the item search finds nothing
+    bool conversions_fail = false;
     std::string click = "http://click/1";
   };
 
@@ -178,7 +179,8 @@ class CliScriptedTest : public ::testing::Test {
             "<total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.items.convert") {
-        return Document("<taobaoke_items><i><click_url>" + p.click +
+        if (p.conversions_fail) return error;
+        return Document("<taobaoke_items><i><iid>1</iid><click_url>" + p.click +
                         "</click_url></i></taobaoke_items><total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.shops.convert") {
@@ -246,6 +248,13 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        1,
        "",
        "found no items of seller 's0'"},
+      {"items: the conversion fails",
+       {.conversions_fail = true},
+       {"items", "s0"},
+       {},
+       1,
+       "iid\ttitle\tprice\tcommission_rate\tcommission\tclick_url\n1\tx\t\t\t\t\n",
+       "1 of 1 conversions failed; their items are listed without affiliate fields"},
       {"convert shop: the shop lookup fails",
        {.shop_found = false},
        {"convert", "shop", "s0"},
