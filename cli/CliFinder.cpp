@@ -200,7 +200,8 @@ int RunConvert(const std::vector<std::string>& args) {
   CopiedAddress copied;
   std::optional<std::string> value;
   if (kind == "address") {
-    copied = ReadCopiedAddress(operands[1]);
+    // An address pasted from a browser's address bar often brings a blank or a line break.
+    copied = ReadCopiedAddress(cli::TrimBlanks(operands[1]));
     if (copied.kind == CopiedAddress::kUnknown) {
       return Usage(
           "convert address understands an item address on taobao.com or tmall.com "

@@ -180,6 +180,8 @@ TEST_F(CliAffiliateTest, CopiedAddressesConvertByTheirForm) {
       {"HTTP://Item.TaoBao.COM/item.htm?id=" + item.iid + "#reviews", 0, "iid=" + item.iid},
       {"https://taobao.com/item.htm?id=" + item.iid, 0, "iid=" + item.iid},
       {"http://shop" + seller.sid + ".taobao.com/", 0, "kind=shop&sid=" + seller.sid},
+      {" \thttps://item.taobao.com/item.htm?id=" + item.iid + "\r\n", 0, "iid=" + item.iid},
+      {"https://item.taobao.com/item.htm?id=" + item.iid + " 1", 2, ""},
       {"https://item.taobao.com/item.htm?id=1", 1, ""},  // not an item of the platform's
       {"https://www.jd.com/item.htm?id=" + item.iid, 2, ""},
       {"https://eviltaobao.com/item.htm?id=" + item.iid, 2, ""},
