@@ -110,8 +110,8 @@ int RunSearch(const std::vector<std::string>& args) {
   if (commission &&
       !ParseCommissionRange(*commission, filters.commission_low, filters.commission_high)) {
     return Usage(
-        "--commission-rate takes LOW-HIGH in percent with up to two decimals, either "
-        "side may be left out (5-, -12.5, 5-12.5), LOW not above HIGH");
+        "--commission-rate takes LOW-HIGH in percent, 0 to 100 with up to two decimals, "
+        "either side may be left out (5-, -12.5, 5-12.5), LOW not above HIGH");
   }
   if (price && !ParsePriceRange(*price, filters.price_low, filters.price_high)) {
     return Usage(

@@ -326,6 +326,8 @@ TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
       {"search", "--commission-rate", "12.5-5"},
       {"search", "--commission-rate", "5.125-"},
       {"search", "--commission-rate", "5.-"},
+      {"search", "--commission-rate", "100.01-"},
+      {"search", "--commission-rate", "5-2592"},
       {"search", "--price", "10-20-30"},
       {"search", "--price", "1e3-"},
       {"search", "--price", "99-9.5"},
@@ -348,6 +350,7 @@ TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
   // A category id the loaded table lacks can only be known after start-up.
   EXPECT_EQ(Cli({"search", "--category", "999"}).exit_code, 2);
   EXPECT_EQ(Cli({"search", "--count", "00005"}).exit_code, 0);
+  EXPECT_EQ(Cli({"search", "--commission-rate", "0-100"}).exit_code, 0);
 }
 
 }  // namespace
