@@ -101,10 +101,11 @@ int RunSearch(const std::vector<std::string>& args) {
 
   SearchChoices choices;
   SearchFilters& filters = choices.filters;
-  if (keyword) {
-    std::optional<std::string> gbk = cli::GbkArgument(*keyword, "the keyword");
+  // As in the window's conditions: blanks around the keyword are dropped, and a keyword of
+  // blanks only is no keyword (a script passing an empty variable searches without one).
+  if (std::string trimmed(keyword ? cli::TrimBlanks(*keyword) : ""); !trimmed.empty()) {
+    std::optional<std::string> gbk = cli::GbkArgument(trimmed, "the keyword");
     if (!gbk) return kUsage;
-    if (gbk->empty()) return Usage("--keyword takes a text");
     filters.keyword = *gbk;
   }
   if (commission &&

@@ -74,6 +74,9 @@ TEST_F(CliAffiliateTest, EachFilterNarrowsTheSellersAsTheMarketplaceSays) {
   const Case cases[] = {
       {{"--keyword", "冲钻"},
        [](const Item& i) { return i.title.find("冲钻") != std::string::npos; }},
+      {{"--keyword", " \t冲钻\u3000"},
+       [](const Item& i) { return i.title.find("冲钻") != std::string::npos; }},
+      {{"--keyword", "\u3000 "}, [](const Item&) { return true; }},
       {{"--commission-rate", "29.5-"}, [&](const Item& i) { return rate(i) >= 2950; }},
       {{"--commission-rate", "-1.2"}, [&](const Item& i) { return rate(i) <= 120; }},
       {{"--commission-rate", "10-10.05"},
