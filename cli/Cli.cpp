@@ -127,14 +127,14 @@ int Get(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--timeout") {
       if (i + 1 >= args.size() || !ParseNonNegative(args[i + 1], timeout)) {
-        return Usage("--timeout takes a number of milliseconds");
+        return cli::Usage("--timeout takes a number of milliseconds");
       }
       ++i;
     } else {
       urls.push_back(args[i]);
     }
   }
-  if (urls.empty()) return Usage("get needs at least one URL");
+  if (urls.empty()) return cli::Usage("get needs at least one URL");
 
   TIdHTTP http;
   http.SetReadTimeout(timeout);
@@ -154,7 +154,7 @@ int Get(const std::vector<std::string>& args) {
 
 // config: LoadApi and ReadNick against the configured vendor server.
 int Config(const std::vector<std::string>& args) {
-  if (!args.empty()) return Usage("config takes no arguments");
+  if (!args.empty()) return cli::UnexpectedArgument(args[0]);
   std::string address = Settings::Current().VendorBase + ConfigPath;
   TXMLData data;
   std::string app_key;
@@ -189,9 +189,9 @@ int RunCli(int argc, char** argv) {
       return kOk;
     }
   }
-  if (command == "get") return Get(args);
-  if (command == "config") return Config(args);
-  int (*run)(const std::vector<std::string>&) = command == "call"         ? RunCall
+  int (*run)(const std::vector<std::string>&) = command == "get"          ? Get
+                                                : command == "config"     ? Config
+                                                : command == "call"       ? RunCall
                                                 : command == "categories" ? RunCategories
                                                 : command == "search"     ? RunSearch
                                                 : command == "shop"       ? RunShop

@@ -60,7 +60,7 @@ size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
 }  // namespace
 
 int RunCategories(const std::vector<std::string>& args) {
-  if (!args.empty()) return Usage("categories takes no arguments");
+  if (!args.empty()) return cli::UnexpectedArgument(args[0]);
   ShopFinder finder;
   StartUp(finder);
   if (finder.Cats()[0].name.empty()) return kFailed;
@@ -87,7 +87,7 @@ int RunSearch(const std::vector<std::string>& args) {
                           : arg == "--price"           ? &price.emplace()
                           : arg == "--sort"            ? &sort.emplace()
                                                        : nullptr;
-    if (target == nullptr) return Usage("unknown option '" + arg + "'");
+    if (target == nullptr) return cli::UnexpectedArgument(arg);
     if (i + 1 >= args.size()) return Usage(arg + " needs a value");
     *target = args[++i];
   }
@@ -168,7 +168,8 @@ int RunSearch(const std::vector<std::string>& args) {
 }
 
 int RunShop(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty()) return Usage("shop takes one NICK");
+  if (args.size() > 1) return cli::UnexpectedArgument(args[1]);
+  if (args.empty() || args[0].empty()) return Usage("shop takes one NICK");
   std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
   if (!nick) return kUsage;
   ShopFinder finder;
@@ -190,14 +191,17 @@ int RunConvert(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
     if (arg == "--open") {
       open = true;
+    } else if (arg.starts_with("--")) {
+      return cli::UnexpectedArgument(arg);  // no id, nick or address starts with "--"
     } else {
       operands.push_back(arg);
     }
   }
   const std::string kind = operands.empty() ? "" : operands[0];
-  if (operands.size() != 2 || (kind != "item" && kind != "shop" && kind != "address")) {
+  if (operands.size() < 2 || (kind != "item" && kind != "shop" && kind != "address")) {
     return Usage("convert takes 'item IID', 'shop NICK' or 'address ADDRESS', and --open");
   }
+  if (operands.size() > 2) return cli::UnexpectedArgument(operands[2]);
   CopiedAddress copied;
   std::optional<std::string> value;
   if (kind == "address") {
@@ -277,7 +281,7 @@ int RunItems(const std::vector<std::string>& args) {
       nick = arg;
       have_nick = true;
     } else {
-      return Usage("unknown option '" + CellText(arg) + "'");
+      return cli::UnexpectedArgument(arg);
     }
   }
   if (!have_nick || nick.empty()) return Usage("items takes a NICK");

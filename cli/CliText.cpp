@@ -13,6 +13,11 @@ int Usage(const std::string& problem) {
   return kUsage;
 }
 
+int UnexpectedArgument(const std::string& arg) {
+  if (arg.starts_with("--")) return Usage("unknown option '" + CellText(arg) + "'");
+  return Usage("unexpected argument '" + CellText(arg) + "'");
+}
+
 std::string_view TrimBlanks(std::string_view utf8) {
   constexpr std::string_view kBlanks[] = {" ",  "\t", "\n",       "\v",
                                           "\f", "\r", "\xC2\xA0", "\xE3\x80\x80"};
