@@ -7,6 +7,7 @@ namespace vendrix {
 namespace {
 
 constexpr size_t kMaxWholeDigits = 9;  // far beyond any price or percentage, far inside int64
+constexpr int64_t kWholeCommission = 10000;  // 100%, in hundredths of a percent
 
 // A decimal number with up to two decimals, in hundredths; false when `text` is not one.
 bool Hundredths(std::string_view text, int64_t& value) {
@@ -81,9 +82,15 @@ bool IsSortOrder(std::string_view name) {
 bool ParseCommissionRange(std::string_view text, std::string& low, std::string& high) {
   std::string_view low_text, high_text;
   if (!SplitRange(text, low_text, high_text)) return false;
-  int64_t value = 0;
-  low = Hundredths(low_text, value) ? std::to_string(value) : "";
-  high = Hundredths(high_text, value) ? std::to_string(value) : "";
+  // No item pays more than its price: a rate above 100% is a slip (a commission typed for a
+  // rate, or a missing point), not a bound that merely finds nothing.
+  int64_t low_value = 0;
+  int64_t high_value = 0;
+  bool has_low = Hundredths(low_text, low_value);
+  bool has_high = Hundredths(high_text, high_value);
+  if (low_value > kWholeCommission || high_value > kWholeCommission) return false;
+  low = has_low ? std::to_string(low_value) : "";
+  high = has_high ? std::to_string(high_value) : "";
   return true;
 }
 

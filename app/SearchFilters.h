@@ -27,7 +27,7 @@ bool IsSortOrder(std::string_view name);
 
 // "LOW-HIGH" of percentages with up to two decimals, either side left out ("5-", "-12.5"), into
 // hundredths of a percent ("500", "1250"). False for anything else, for neither side given,
-// and for LOW greater than HIGH.
+// for a side above 100 and for LOW greater than HIGH.
 bool ParseCommissionRange(std::string_view text, std::string& low, std::string& high);
 
 // "LOW-HIGH" of yuan with up to two decimals, either side left out; each side kept as typed.

@@ -73,9 +73,10 @@ constexpr CommandHelp kCommandHelp[] = {
      "  --region TEXT           a region of the window's list, e.g. 杭州 or 江浙沪\n"
      "  --count N               sellers to find, 1-120 (default 40)\n"
      "  --format F              tsv (default), csv (UTF-8 with BOM, CRLF) or json\n"
-     "  --keyword TEXT          items whose titles hold TEXT\n"
-     "  --commission-rate L-H   commission rate in percent, up to two decimals; either side\n"
-     "                          may be left out (5-, -12.5)\n"
+     "  --keyword TEXT          items whose titles hold TEXT (blanks around it dropped;\n"
+     "                          blanks only: no keyword)\n"
+     "  --commission-rate L-H   commission rate in percent, 0-100 with up to two decimals;\n"
+     "                          either side may be left out (5-, -12.5)\n"
      "  --price L-H             price in yuan, up to two decimals; either side may be left out\n"
      "  --sort NAME             price_desc, price_asc, credit_desc, commissionRate_desc,\n"
      "                          commissionRate_asc, commissionNum_desc, commissionNum_asc,\n"
@@ -91,7 +92,8 @@ constexpr CommandHelp kCommandHelp[] = {
      "A seller's items (N of them, 1-200, default 60) with the affiliate address of each,\n"
      "converted 50 ids a call. Columns: iid, title, price, commission_rate, commission,\n"
      "click_url; an item the platform does not convert has empty affiliate fields. Exits 1\n"
-     "when the item search failed, or after printing when a conversion failed.\n"},
+     "when the item search failed or found no items, and after printing when a conversion\n"
+     "failed.\n"},
     {"convert",
      "usage: vendrix-cli convert item IID [--open]\n"
      "       vendrix-cli convert shop NICK [--open]\n"
@@ -125,14 +127,14 @@ int Get(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--timeout") {
       if (i + 1 >= args.size() || !ParseNonNegative(args[i + 1], timeout)) {
-        return Usage("--timeout takes a number of milliseconds");
+        return cli::Usage("--timeout takes a number of milliseconds");
       }
       ++i;
     } else {
       urls.push_back(args[i]);
     }
   }
-  if (urls.empty()) return Usage("get needs at least one URL");
+  if (urls.empty()) return cli::Usage("get needs at least one URL");
 
   TIdHTTP http;
   http.SetReadTimeout(timeout);
@@ -152,7 +154,7 @@ int Get(const std::vector<std::string>& args) {
 
 // config: LoadApi and ReadNick against the configured vendor server.
 int Config(const std::vector<std::string>& args) {
-  if (!args.empty()) return Usage("config takes no arguments");
+  if (!args.empty()) return cli::UnexpectedArgument(args[0]);
   std::string address = Settings::Current().VendorBase + ConfigPath;
   TXMLData data;
   std::string app_key;
@@ -187,9 +189,9 @@ int RunCli(int argc, char** argv) {
       return kOk;
     }
   }
-  if (command == "get") return Get(args);
-  if (command == "config") return Config(args);
-  int (*run)(const std::vector<std::string>&) = command == "call"         ? RunCall
+  int (*run)(const std::vector<std::string>&) = command == "get"          ? Get
+                                                : command == "config"     ? Config
+                                                : command == "call"       ? RunCall
                                                 : command == "categories" ? RunCategories
                                                 : command == "search"     ? RunSearch
                                                 : command == "shop"       ? RunShop

@@ -60,7 +60,7 @@ size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
 }  // namespace
 
 int RunCategories(const std::vector<std::string>& args) {
-  if (!args.empty()) return Usage("categories takes no arguments");
+  if (!args.empty()) return cli::UnexpectedArgument(args[0]);
   ShopFinder finder;
   StartUp(finder);
   if (finder.Cats()[0].name.empty()) return kFailed;
@@ -87,7 +87,7 @@ int RunSearch(const std::vector<std::string>& args) {
                           : arg == "--price"           ? &price.emplace()
                           : arg == "--sort"            ? &sort.emplace()
                                                        : nullptr;
-    if (target == nullptr) return Usage("unknown option '" + arg + "'");
+    if (target == nullptr) return cli::UnexpectedArgument(arg);
     if (i + 1 >= args.size()) return Usage(arg + " needs a value");
     *target = args[++i];
   }
@@ -101,17 +101,18 @@ int RunSearch(const std::vector<std::string>& args) {
 
   SearchChoices choices;
   SearchFilters& filters = choices.filters;
-  if (keyword) {
-    std::optional<std::string> gbk = cli::GbkArgument(*keyword, "the keyword");
+  // As in the window's conditions: blanks around the keyword are dropped, and a keyword of
+  // blanks only is no keyword (a script passing an empty variable searches without one).
+  if (std::string trimmed(keyword ? cli::TrimBlanks(*keyword) : ""); !trimmed.empty()) {
+    std::optional<std::string> gbk = cli::GbkArgument(trimmed, "the keyword");
     if (!gbk) return kUsage;
-    if (gbk->empty()) return Usage("--keyword takes a text");
     filters.keyword = *gbk;
   }
   if (commission &&
       !ParseCommissionRange(*commission, filters.commission_low, filters.commission_high)) {
     return Usage(
-        "--commission-rate takes LOW-HIGH in percent with up to two decimals, either "
-        "side may be left out (5-, -12.5, 5-12.5), LOW not above HIGH");
+        "--commission-rate takes LOW-HIGH in percent, 0 to 100 with up to two decimals, "
+        "either side may be left out (5-, -12.5, 5-12.5), LOW not above HIGH");
   }
   if (price && !ParsePriceRange(*price, filters.price_low, filters.price_high)) {
     return Usage(
@@ -167,7 +168,8 @@ int RunSearch(const std::vector<std::string>& args) {
 }
 
 int RunShop(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty()) return Usage("shop takes one NICK");
+  if (args.size() > 1) return cli::UnexpectedArgument(args[1]);
+  if (args.empty() || args[0].empty()) return Usage("shop takes one NICK");
   std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
   if (!nick) return kUsage;
   ShopFinder finder;
@@ -189,18 +191,22 @@ int RunConvert(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
     if (arg == "--open") {
       open = true;
+    } else if (arg.starts_with("--")) {
+      return cli::UnexpectedArgument(arg);  // no id, nick or address starts with "--"
     } else {
       operands.push_back(arg);
     }
   }
   const std::string kind = operands.empty() ? "" : operands[0];
-  if (operands.size() != 2 || (kind != "item" && kind != "shop" && kind != "address")) {
+  if (operands.size() < 2 || (kind != "item" && kind != "shop" && kind != "address")) {
     return Usage("convert takes 'item IID', 'shop NICK' or 'address ADDRESS', and --open");
   }
+  if (operands.size() > 2) return cli::UnexpectedArgument(operands[2]);
   CopiedAddress copied;
   std::optional<std::string> value;
   if (kind == "address") {
-    copied = ReadCopiedAddress(operands[1]);
+    // An address pasted from a browser's address bar often brings a blank or a line break.
+    copied = ReadCopiedAddress(cli::TrimBlanks(operands[1]));
     if (copied.kind == CopiedAddress::kUnknown) {
       return Usage(
           "convert address understands an item address on taobao.com or tmall.com "
@@ -275,7 +281,7 @@ int RunItems(const std::vector<std::string>& args) {
       nick = arg;
       have_nick = true;
     } else {
-      return Usage("unknown option '" + CellText(arg) + "'");
+      return cli::UnexpectedArgument(arg);
     }
   }
   if (!have_nick || nick.empty()) return Usage("items takes a NICK");
@@ -294,6 +300,12 @@ int RunItems(const std::vector<std::string>& args) {
   ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
   if (!outcome.searched) {
     std::cerr << "vendrix-cli: the item search of '" << nick << "' failed\n";
+    return kFailed;
+  }
+  // As for the seller search: a script tells "nothing found" from an empty table by the status.
+  if (outcome.rows.empty()) {
+    std::cerr << "vendrix-cli: the item search found no items of seller '" << CellText(nick)
+              << "'\n";
     return kFailed;
   }
   std::cout << ItemsText(outcome.rows, *table);

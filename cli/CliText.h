@@ -19,6 +19,14 @@ constexpr int kUsage = 2;
 // "vendrix-cli: <problem>" on stderr; returns kUsage.
 int Usage(const std::string& problem);
 
+// The complaint about an argument the command has no place for: "unknown option '--x'" when
+// it reads as an option, else "unexpected argument 'x'"; returns kUsage.
+int UnexpectedArgument(const std::string& arg);
+
+// `utf8` without the blanks around it (ASCII white space, the no-break space and the
+// ideographic space a Chinese input method types), as the window trims what is typed into it.
+std::string_view TrimBlanks(std::string_view utf8);
+
 // The GBK form of `utf8`, a value typed by the user; nullopt, after a usage complaint naming
 // `what`, when a character of it has no GBK form and would go out as "?".
 std::optional<std::string> GbkArgument(const std::string& utf8, const std::string& what);

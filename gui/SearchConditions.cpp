@@ -132,7 +132,8 @@ void TSearchConditionsDialog::accept() {
   std::string rate = CommissionRate->text().trimmed().toStdString();
   if (!rate.empty() &&
       !ParseCommissionRange(rate, filters.commission_low, filters.commission_high)) {
-    problem = QString::fromUtf8("佣金比率请填写如 5-12.5 的范围（百分比，最多两位小数）。");
+    problem =
+        QString::fromUtf8("佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，最多两位小数）。");
   }
   std::string price = Price->text().trimmed().toStdString();
   if (!price.empty() && !ParsePriceRange(price, filters.price_low, filters.price_high)) {

@@ -74,6 +74,9 @@ TEST_F(CliAffiliateTest, EachFilterNarrowsTheSellersAsTheMarketplaceSays) {
   const Case cases[] = {
       {{"--keyword", "冲钻"},
        [](const Item& i) { return i.title.find("冲钻") != std::string::npos; }},
+      {{"--keyword", " \t冲钻\u3000"},
+       [](const Item& i) { return i.title.find("冲钻") != std::string::npos; }},
+      {{"--keyword", "\u3000 "}, [](const Item&) { return true; }},
       {{"--commission-rate", "29.5-"}, [&](const Item& i) { return rate(i) >= 2950; }},
       {{"--commission-rate", "-1.2"}, [&](const Item& i) { return rate(i) <= 120; }},
       {{"--commission-rate", "10-10.05"},
@@ -180,6 +183,8 @@ TEST_F(CliAffiliateTest, CopiedAddressesConvertByTheirForm) {
       {"HTTP://Item.TaoBao.COM/item.htm?id=" + item.iid + "#reviews", 0, "iid=" + item.iid},
       {"https://taobao.com/item.htm?id=" + item.iid, 0, "iid=" + item.iid},
       {"http://shop" + seller.sid + ".taobao.com/", 0, "kind=shop&sid=" + seller.sid},
+      {" \thttps://item.taobao.com/item.htm?id=" + item.iid + "\r\n", 0, "iid=" + item.iid},
+      {"https://item.taobao.com/item.htm?id=" + item.iid + " 1", 2, ""},
       {"https://item.taobao.com/item.htm?id=1", 1, ""},  // not an item of the platform's
       {"https://www.jd.com/item.htm?id=" + item.iid, 2, ""},
       {"https://eviltaobao.com/item.htm?id=" + item.iid, 2, ""},

@@ -131,6 +131,8 @@ class CliScriptedTest : public ::testing::Test {
     bool users_fail_after_first_batch = false;
     bool shop_found = true;
     bool items_found = true;
+    bool items_empty = false;  // the item search finds nothing
+    bool conversions_fail = false;
     std::string click = "http://click/1";
   };
 
@@ -170,13 +172,15 @@ class CliScriptedTest : public ::testing::Test {
         return p.shop_found ? Document("<shop><sid>7</sid><title>t</title></shop>") : error;
       }
       if (method == "taobao.items.search") {
-        return p.items_found ? Document(
-                                   "<item_search><items><i><iid>1</iid><title>x</title></i>"
-                                   "</items></item_search><total_results>1</total_results>")
-                             : error;
+        if (!p.items_found) return error;
+        if (p.items_empty) return Document("<total_results>0</total_results>");
+        return Document(
+            "<item_search><items><i><iid>1</iid><title>x</title></i></items></item_search>"
+            "<total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.items.convert") {
-        return Document("<taobaoke_items><i><click_url>" + p.click +
+        if (p.conversions_fail) return error;
+        return Document("<taobaoke_items><i><iid>1</iid><click_url>" + p.click +
                         "</click_url></i></taobaoke_items><total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.shops.convert") {
@@ -237,6 +241,20 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        1,
        "...<style>",
        "the shop lookup of 's0' failed"},
+      {"items: the seller has none",
+       {.items_empty = true},
+       {"items", "s0"},
+       {},
+       1,
+       "",
+       "found no items of seller 's0'"},
+      {"items: the conversion fails",
+       {.conversions_fail = true},
+       {"items", "s0"},
+       {},
+       1,
+       "iid\ttitle\tprice\tcommission_rate\tcommission\tclick_url\n1\tx\t\t\t\t\n",
+       "1 of 1 conversions failed; their items are listed without affiliate fields"},
       {"convert shop: the shop lookup fails",
        {.shop_found = false},
        {"convert", "shop", "s0"},
@@ -302,6 +320,22 @@ TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
       {"search", "--category", "abc"},
       {"search", "--category", ""},
       {"search", "--region", "😀"},
+      {"search", "--commission-rate", "abc"},
+      {"search", "--commission-rate", "5"},
+      {"search", "--commission-rate", "-"},
+      {"search", "--commission-rate", "12.5-5"},
+      {"search", "--commission-rate", "5.125-"},
+      {"search", "--commission-rate", "5.-"},
+      {"search", "--commission-rate", "100.01-"},
+      {"search", "--commission-rate", "5-2592"},
+      {"search", "--price", "10-20-30"},
+      {"search", "--price", "1e3-"},
+      {"search", "--price", "99-9.5"},
+      {"search", "--price", "-１０"},
+      {"search", "--sort", "cheapest"},
+      {"search", "--sort", "PRICE_DESC"},
+      {"search", "--sort", ""},
+      {"search", "--sort"},
       {"shop", "😀"},
       {"convert", "shop", "a😀"},
       {"convert", "item", "😀"},
@@ -316,6 +350,7 @@ TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
   // A category id the loaded table lacks can only be known after start-up.
   EXPECT_EQ(Cli({"search", "--category", "999"}).exit_code, 2);
   EXPECT_EQ(Cli({"search", "--count", "00005"}).exit_code, 0);
+  EXPECT_EQ(Cli({"search", "--commission-rate", "0-100"}).exit_code, 0);
 }
 
 }  // namespace
