@@ -3,7 +3,6 @@
 // search that finds nothing closes its warning and quits with status 1. Window thread only.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -13,15 +12,13 @@ class TForm1;
 
 class TDemoCapture : public QObject {
  public:
-  // `since` runs from the start of the process.
-  TDemoCapture(TForm1* form, QString path, QElapsedTimer since);
+  TDemoCapture(TForm1* form, QString path);
 
  private:
   void Capture();
 
   TForm1* form_;
   QString path_;
-  QElapsedTimer clock_;
   bool search_done_ = false;
   bool captured_ = false;
 };

@@ -1,7 +1,6 @@
 // vendrix: the shop finder's window. The command line is read before any window system is
 // touched; --sandbox starts the local sandbox first; --screenshot FILE runs the demo.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <cstdio>
 
@@ -13,8 +12,6 @@
 #include "gui/WindowOptions.h"
 
 int main(int argc, char** argv) {
-  QElapsedTimer since_start;
-  since_start.start();
   vendrix::WindowOptions options = vendrix::ParseWindowOptions(argc, argv);
   if (!options.problem.empty()) {
     std::fprintf(stderr, "vendrix: %s\n%s", options.problem.c_str(), vendrix::WindowUsage());
@@ -39,7 +36,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
   vendrix::TForm1 form;
   if (!options.screenshot.empty()) {
-    new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot), since_start);
+    new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot));
   }
   form.FormCreate();
   engine.WindowCreated();
