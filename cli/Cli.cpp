@@ -130,6 +130,8 @@ int Get(const std::vector<std::string>& args) {
         return cli::Usage("--timeout takes a number of milliseconds");
       }
       ++i;
+    } else if (args[i].starts_with("--")) {
+      return cli::UnexpectedArgument(args[i]);  // no address starts with "--"
     } else {
       urls.push_back(args[i]);
     }

@@ -170,6 +170,7 @@ int RunSearch(const std::vector<std::string>& args) {
 int RunShop(const std::vector<std::string>& args) {
   if (args.size() > 1) return cli::UnexpectedArgument(args[1]);
   if (args.empty() || args[0].empty()) return Usage("shop takes one NICK");
+  if (args[0].starts_with("--")) return cli::UnexpectedArgument(args[0]);  // no nick does
   std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
   if (!nick) return kUsage;
   ShopFinder finder;
@@ -179,7 +180,7 @@ int RunShop(const std::vector<std::string>& args) {
   if (!loaded) {
     std::cerr << "vendrix-cli: the "
               << (finder.Sellers()[row].shop_loaded ? "item search" : "shop lookup") << " of '"
-              << args[0] << "' failed; the page shows what is known\n";
+              << CellText(args[0]) << "' failed; the page shows what is known\n";
   }
   std::cout << GbkToUtf8(finder.BuildShopPage(row)) << "\n";
   return loaded ? kOk : kFailed;
@@ -299,7 +300,7 @@ int RunItems(const std::vector<std::string>& args) {
   }
   ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
   if (!outcome.searched) {
-    std::cerr << "vendrix-cli: the item search of '" << nick << "' failed\n";
+    std::cerr << "vendrix-cli: the item search of '" << CellText(nick) << "' failed\n";
     return kFailed;
   }
   // As for the seller search: a script tells "nothing found" from an empty table by the status.
