@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QToolTip>
@@ -52,9 +53,26 @@ void TAffiliateTools::Copy(const std::string& gbk, const QString& status) {
 }
 
 void TAffiliateTools::Say(const QString& status) {
-  // Said where the user looks, for two seconds, without moving anything.
+  // Said where the user looks, for two seconds, over the page and moving nothing. A tooltip
+  // would do, but the window system hides one on the focus change that closes a menu.
+  if (note_ == nullptr) {
+    note_ = new QLabel(form_.GroupBox2);
+    note_->setObjectName("CopyNote");
+    note_->setPalette(QToolTip::palette());
+    note_->setAutoFillBackground(true);
+    note_->setFrameShape(QFrame::Box);
+    note_->setMargin(4);
+    note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    note_timer_.setSingleShot(true);
+    connect(&note_timer_, &QTimer::timeout, note_, &QWidget::hide);
+  }
   QWebEngineView* page = form_.WebBrowser1;
-  QToolTip::showText(page->mapToGlobal(QPoint(page->width() / 2, 20)), status, page, QRect(), 2000);
+  note_->setText(status);
+  note_->adjustSize();
+  note_->move(page->x() + (page->width() - note_->width()) / 2, page->y() + 20);
+  note_->raise();
+  note_->show();
+  note_timer_.start(2000);
 }
 
 void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
@@ -72,20 +90,35 @@ void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
 }
 
 void TAffiliateTools::ExportSellers() {
-  QString chosen;
-  QString name = QFileDialog::getSaveFileName(
-      &form_, QString::fromUtf8("导出卖家列表"),
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-          QString::fromUtf8("/卖家列表.csv"),
-      QString::fromUtf8("CSV (*.csv);;TSV (*.tsv *.txt);;JSON (*.json)"), &chosen,
-      QFileDialog::DontUseNativeDialog);
-  if (name.isEmpty()) return;
-  // A name typed without an extension takes that of the chosen type, which says the format.
-  if (QFileInfo(name).suffix().isEmpty()) {
-    name += chosen.startsWith("JSON") ? ".json" : chosen.startsWith("TSV") ? ".tsv" : ".csv";
-  }
+  // Each type of file with the extension it is written under; a name typed without one takes
+  // that of the chosen type, and the dialog asks before replacing that file.
+  const struct {
+    const char* filter;
+    const char* suffix;
+  } types[] = {{"CSV (*.csv)", "csv"}, {"TSV (*.tsv *.txt)", "tsv"}, {"JSON (*.json)", "json"}};
+  QStringList filters;
+  for (const auto& type : types) filters << type.filter;
+  QFileDialog dialog(&form_, QString::fromUtf8("导出卖家列表"),
+                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                         QString::fromUtf8("/卖家列表.csv"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(types[0].suffix);
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
+    for (const auto& type : types) {
+      if (chosen == type.filter) dialog.setDefaultSuffix(type.suffix);
+    }
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  QString name = dialog.selectedFiles().first();
+  // A known extension says the format; any other, the type chosen.
+  QString suffix = QFileInfo(name).suffix().toLower();
+  bool known = suffix == "csv" || suffix == "tsv" || suffix == "txt" || suffix == "json";
+  TableFormat format =
+      TableFormatOfFile(known ? name.toStdString() : "." + dialog.defaultSuffix().toStdString());
   QFile file(name);
-  std::string text = SellersText(rows_, TableFormatOfFile(name.toStdString()));
+  std::string text = SellersText(rows_, format);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
       file.write(text.data(), static_cast<qint64>(text.size())) !=
           static_cast<qint64>(text.size())) {

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <string>
 #include <vector>
 
 #include "app/ShopFinder.h"
+
+class QLabel;
 
 namespace vendrix {
 
@@ -47,6 +50,8 @@ class TAffiliateTools : public QObject {
   TSellerListMenu* menu_ = nullptr;
   SearchFilters filters_;
   std::vector<SellerRow> rows_;
+  QLabel* note_ = nullptr;  // the status over the page, made when first needed
+  QTimer note_timer_;
 };
 
 }  // namespace vendrix

@@ -16,11 +16,15 @@ TSellerListMenu::TSellerListMenu(QTableWidget* list, Actions actions)
 
 bool TSellerListMenu::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_) {
-    if (event->type() != QEvent::ContextMenu) return false;
-    // From the keyboard: the menu of the current row, where that row is.
+    // A right-click on the header reaches the list too; only the keyboard's menu is ours.
+    if (event->type() != QEvent::ContextMenu ||
+        static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Keyboard) {
+      return false;
+    }
+    // The menu of the current row, where that row is, scrolled into view first.
     QModelIndex current = list_->currentIndex();
-    QRect place = current.isValid() ? list_->visualRect(current) : QRect();
-    Show(current.isValid() ? place.center() : QPoint(0, 0));
+    if (current.isValid()) list_->scrollTo(current);
+    Show(current.isValid() ? list_->visualRect(current).center() : QPoint(0, 0));
     return true;
   }
   switch (event->type()) {

@@ -215,7 +215,11 @@ void TForm1::BuildLayout() {
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
     emit PageLoaded(ok);
-    if (ok && loading_row_ >= 0) ConfirmShopPageShown(loading_row_);
+    // Whether this load went well or not, the page on show says which one it is.
+    if (loading_row_ >= 0 && !confirming_) {
+      confirming_ = true;
+      ConfirmShopPageShown(page_mark_);
+    }
   });
 
   setTabOrder(ComboBox1, ComboBoxEx1);
@@ -367,32 +371,39 @@ void TForm1::PageReady(const ShopPageJob& job) {
   finder_.StoreShopPage(job);
   loading_row_ = static_cast<int>(job.row);
   page_checks_ = 0;
+  confirming_ = false;
   // The mark after the page tells this page from any before it; a browser shows no comment.
   ShowHtml(finder_.BuildShopPage(job.row) + "\n<!--" + std::to_string(++page_mark_) + "-->");
-  SetPageBusy(false);
 }
 
-void TForm1::ConfirmShopPageShown(int row) {
+void TForm1::ConfirmShopPageShown(int mark) {
   // The end of a load may still be that of the page before (an empty page set just before,
   // whose end Qt reports late, and then none for the page that replaced it): the page itself
   // says which it is by its mark, and until it is this one it is asked again, for a while.
-  std::string mark = std::to_string(page_mark_);
   WebBrowser1->page()->runJavaScript(
       "(function() {"
       "  var walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);"
       "  var last = null;"
       "  while (walker.nextNode()) last = walker.currentNode;"
       "  return last !== null && last.data === '" +
-          QString::fromStdString(mark) + "';})()",
-      [this, row](const QVariant& shown) {
-        if (loading_row_ != row) return;  // another page was asked for meanwhile
-        // After enough asking the page set last is taken as the one on show.
-        if (shown.toBool() || ++page_checks_ >= window_defaults::kPageChecks) {
+          QString::number(mark) + "';})()",
+      [this, mark](const QVariant& shown) {
+        // Another page was handed over meanwhile, or this one was already seen.
+        if (mark != page_mark_ || loading_row_ < 0) return;
+        if (shown.toBool()) {
+          confirming_ = false;
           shown_row_ = std::exchange(loading_row_, -1);
+          SetPageBusy(false);
           emit ShopPageShown(shown_row_);
+        } else if (++page_checks_ >= window_defaults::kPageChecks) {
+          // Not shown after all that asking: the page before stays, and so does its row, until
+          // the browser reports another load. The cursor does not stay busy meanwhile.
+          confirming_ = false;
+          page_checks_ = 0;
+          SetPageBusy(false);
         } else {
-          QTimer::singleShot(window_defaults::kPageCheckMs, this, [this, row] {
-            if (loading_row_ == row) ConfirmShopPageShown(row);
+          QTimer::singleShot(window_defaults::kPageCheckMs, this, [this, mark] {
+            if (mark == page_mark_ && loading_row_ >= 0) ConfirmShopPageShown(mark);
           });
         }
       });
@@ -420,7 +431,8 @@ bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
   if (decision.kind == LinkDecision::kPass) return false;
   if (closing_) return true;
   // A Ctrl+click copies the address instead of opening it.
-  bool copy = QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier);
+  bool copy =
+      (page_click_modifiers_ | QGuiApplication::keyboardModifiers()).testFlag(Qt::ControlModifier);
   // The browser gets its answer at once; the conversion, a call to the platform, runs off
   // this thread and opens its address when it is done.
   if (decision.kind == LinkDecision::kItem) {
@@ -509,7 +521,10 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick: {
       // The right button would open the page's menu, back and forward would leave the page.
-      Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      Qt::MouseButton button = mouse->button();
+      // The keys held at the click decide what a link does, whenever its request comes.
+      if (AimedAtPage(target)) page_click_modifiers_ = mouse->modifiers();
       return (button == Qt::RightButton || button == Qt::BackButton ||
               button == Qt::ForwardButton) &&
              AimedAtPage(target);

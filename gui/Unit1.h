@@ -126,7 +126,8 @@ class TForm1 : public QWidget {
   // Asks for row `row`'s shop page; it shows when its calls are done, unless superseded.
   void ShowShopPage(int row);
   void PageReady(const ShopPageJob& job);
-  void ConfirmShopPageShown(int row);
+  // Asks the page whether it is the one of mark `mark`, again and again for a while.
+  void ConfirmShopPageShown(int mark);
   void SetPageBusy(bool busy);
 
   ShopFinder finder_;
@@ -139,6 +140,8 @@ class TForm1 : public QWidget {
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   int page_mark_ = 0;          // the mark of the shop page handed to the browser last
   int page_checks_ = 0;        // how often the page has been asked whether it is that one
+  bool confirming_ = false;    // the asking is under way
+  Qt::KeyboardModifiers page_click_modifiers_;  // held at the last press or release on the page
   bool closing_ = false;
   QString application_title_;
 };

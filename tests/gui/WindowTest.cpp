@@ -20,7 +20,6 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <QToolTip>
 #include <QWebEngineView>
 #include <fstream>
 #include <sstream>
@@ -181,6 +180,11 @@ class WindowTest : public ::testing::Test {
     QTest::mouseMove(page, point);
     QTest::qWait(50);
     QTest::mouseClick(page, button, modifiers, point);
+  }
+  // The status said over the page, while it shows; empty otherwise.
+  QString Note() const {
+    auto* note = form_->findChild<QLabel*>("CopyNote");
+    return note != nullptr && note->isVisible() ? note->text() : QString();
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -536,6 +540,14 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   pick(3, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), f.ListView1->item(3, 2)->text());
   EXPECT_EQ(selected_row(), 0) << "the selection stays";
+  QTest::qWait(200);
+  EXPECT_EQ(Note(), "卖家昵称已复制") << "still said once the menu has gone";
+
+  // The header has no menu.
+  QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                    f.ListView1->horizontalHeader()->mapTo(&f, QPoint(150, 5)));
+  QTest::qWait(200);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
   // The menu key opens the menu of the current row: the window system sends the list, which
   // has the focus, the event it sends for that key.
@@ -558,7 +570,8 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
   EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
 
-  // The export writes the list as the command line does, by the chosen extension.
+  // The export writes the list as the command line does, by the chosen extension; a name typed
+  // without one takes the chosen type's (CSV at first).
   std::string saved = QDir::cleanPath(QString::fromStdString(::testing::TempDir() + "/sellers-" +
                                                              std::to_string(getpid()) + ".csv"))
                           .toStdString();
@@ -579,7 +592,7 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
     // Typed into the name box, as a user does.
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(name, nullptr);
-    name->setText(QString::fromStdString(saved));
+    name->setText(QString::fromStdString(saved.substr(0, saved.size() - 4)));
     QMetaObject::invokeMethod(dialog, "accept");
   });
   pick(1, "导出卖家列表...");
@@ -643,7 +656,7 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
   ASSERT_TRUE(copied.wait(10000));
   EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(
       QString::fromStdString(sandbox_->Base() + "click?kind=item&iid=") + iid + "&"));
-  EXPECT_EQ(QToolTip::text(), "推广链接已复制");
+  EXPECT_EQ(Note(), "推广链接已复制");
   QTest::qWait(300);
   EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
 
@@ -656,8 +669,8 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
   sandbox_->Stop();
   QString held = QGuiApplication::clipboard()->text();
   ClickOnPage(QPoint(100, 100), Qt::ControlModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QToolTip::text() == "推广链接获取失败"; }, 10000))
-      << QToolTip::text().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Note() == "推广链接获取失败"; }, 10000))
+      << Note().toStdString();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), held);
 
   f.close();
