@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
   }
   vendrix::TBrowserEngine engine(argc, argv);
   QApplication app(engine.argc, engine.argv);
-  QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
+  // The icon of the desktop entry, as a PNG: the installed Qt has no SVG support.
+  QApplication::setWindowIcon(QIcon(":/vendrix.png"));
   vendrix::TForm1 form;
   if (!options.screenshot.empty()) {
     new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot), since_start);
