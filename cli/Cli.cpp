@@ -34,7 +34,9 @@ constexpr const char* kUsageText =
     "                          [--sort NAME]\n"
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
-    "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n";
+    "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n"
+    "       vendrix-cli COMMAND --help\n"
+    "       vendrix-cli --help | --version\n";
 
 // What each command does and takes, for `vendrix-cli COMMAND --help`.
 struct CommandHelp {

@@ -33,7 +33,10 @@ int main(int argc, char** argv) {
   }
   vendrix::TBrowserEngine engine(argc, argv);
   QApplication app(engine.argc, engine.argv);
-  QApplication::setWindowIcon(QIcon(":/vendrix.svg"));
+  // The icon of the desktop entry, as a PNG: the installed Qt has no SVG support. The entry's
+  // name ties the window to it where the window system asks (Wayland's application id).
+  QApplication::setWindowIcon(QIcon(":/vendrix.png"));
+  QGuiApplication::setDesktopFileName("net.vendrix.Vendrix");
   vendrix::TForm1 form;
   if (!options.screenshot.empty()) {
     new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot));
