@@ -181,6 +181,14 @@ class WindowTest : public ::testing::Test {
     QTest::qWait(50);
     QTest::mouseClick(page, button, modifiers, point);
   }
+  // Starts the sandbox and the window and waits for row 0's page: row 0's nick, empty when
+  // the page never showed.
+  QString OpenOnFirstPage() {
+    StartSandbox();
+    OpenWindow();
+    QString nick = form_->ListView1->item(0, 2)->text();
+    return WaitForPageContaining("卖家昵称：" + nick) ? nick : QString();
+  }
   // The status said over the page, while it shows; empty otherwise.
   QString Note() const {
     auto* note = form_->findChild<QLabel*>("CopyNote");
@@ -387,11 +395,9 @@ TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
 }
 
 TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
-  StartSandbox();
-  OpenWindow();
+  QString first_nick = OpenOnFirstPage();
+  ASSERT_FALSE(first_nick.isEmpty());
   TForm1& f = *form_;
-  QString first_nick = f.ListView1->item(0, 2)->text();
-  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
   QString iid = RunJs("document.querySelector('a[href^=\"http://iid\"]').getAttribute('href')")
                     .toString()
                     .mid(10)
@@ -434,11 +440,9 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
 // No click waits for the platform: the row is highlighted at once while its page loads, a
 // newer row supersedes an older one, and links of the page shown convert meanwhile, in order.
 TEST_F(WindowTest, ClicksNeverWaitForThePlatformAndTheLastRowWins) {
-  StartSandbox();
-  OpenWindow();
+  QString first_nick = OpenOnFirstPage();
+  ASSERT_FALSE(first_nick.isEmpty());
   TForm1& f = *form_;
-  QString first_nick = f.ListView1->item(0, 2)->text();
-  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
   const QRect item_area(0, 0, 200, 200), shop_area(300, 0, 200, 200);
   QString iid = SpreadLink(".title a", item_area);
   ASSERT_FALSE(iid.isEmpty());
@@ -477,10 +481,8 @@ TEST_F(WindowTest, ClicksNeverWaitForThePlatformAndTheLastRowWins) {
 
 // A new search drops the pages and conversions still under way; closing ends at once.
 TEST_F(WindowTest, ANewSearchDropsWhatIsUnderWay_ClosingEndsWithinASecond) {
-  StartSandbox();
-  OpenWindow();
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
   TForm1& f = *form_;
-  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
   // Slow enough that row 1's page and the conversion are surely under way at the search.
   sandbox_->SetLatency(1500);
   QSignalSpy shown(&f, &TForm1::ShopPageShown);
@@ -508,11 +510,9 @@ TEST_F(WindowTest, ANewSearchDropsWhatIsUnderWay_ClosingEndsWithinASecond) {
 // The seller list's menu, driven through the real widgets: it acts on the row under the
 // pointer and leaves the selection and the page alone.
 TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
-  StartSandbox();
-  OpenWindow();
+  QString first_nick = OpenOnFirstPage();
+  ASSERT_FALSE(first_nick.isEmpty());
   TForm1& f = *form_;
-  QString first_nick = f.ListView1->item(0, 2)->text();
-  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + first_nick));
   QClipboard* clipboard = QGuiApplication::clipboard();
   // Right-clicks `row` through the window system, as a user does (a menu already open when
   // `row` is -1), then picks `entry` of the menu that opens.
@@ -645,10 +645,8 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
 // says so over the page; a middle click opens it as a click does; a closing window opens
 // nothing.
 TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
-  StartSandbox();
-  OpenWindow();
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
   TForm1& f = *form_;
-  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(0, 2)->text()));
   QString iid = SpreadLink(".title a", QRect(0, 0, 200, 200));
   ASSERT_FALSE(iid.isEmpty());
   QSignalSpy copied(&f, &TForm1::LinkCopied);
