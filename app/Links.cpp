@@ -59,6 +59,11 @@ bool Spawn(const std::vector<std::string>& argv) {
   return true;
 }
 
+// The length of an http:// or https:// at the start of `address`, any letter case; 0 without.
+size_t WebSchemeLength(std::string_view address) {
+  return StartsWithNoCase(address, "http://") ? 7 : StartsWithNoCase(address, "https://") ? 8 : 0;
+}
+
 }  // namespace
 
 LinkDecision DecideLink(std::string_view url) {
@@ -72,9 +77,7 @@ LinkDecision DecideLink(std::string_view url) {
 }
 
 bool IsWebAddress(std::string_view address) {
-  size_t scheme = StartsWithNoCase(address, "http://")    ? 7
-                  : StartsWithNoCase(address, "https://") ? 8
-                                                          : 0;
+  size_t scheme = WebSchemeLength(address);
   if (scheme == 0 || address.size() == scheme) return false;
   for (char c : address) {
     if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
@@ -83,9 +86,7 @@ bool IsWebAddress(std::string_view address) {
 }
 
 CopiedAddress ReadCopiedAddress(std::string_view address) {
-  size_t scheme = StartsWithNoCase(address, "http://")    ? 7
-                  : StartsWithNoCase(address, "https://") ? 8
-                                                          : 0;
+  size_t scheme = WebSchemeLength(address);
   if (scheme == 0) return {};
   std::string_view rest = address.substr(scheme);
   rest = rest.substr(0, rest.find('#'));

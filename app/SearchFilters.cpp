@@ -29,8 +29,9 @@ bool Hundredths(std::string_view text, int64_t& value) {
 }
 
 // Splits "LOW-HIGH" at its one "-" and checks both sides; `low_value`/`high_value` in
-// hundredths for the sides given.
-bool SplitRange(std::string_view text, std::string_view& low, std::string_view& high) {
+// hundredths for the sides given, 0 for a side left out.
+bool SplitRange(std::string_view text, std::string_view& low, std::string_view& high,
+                int64_t& low_value, int64_t& high_value) {
   size_t dash = text.find('-');
   if (dash == std::string_view::npos || text.find('-', dash + 1) != std::string_view::npos) {
     return false;
@@ -38,8 +39,8 @@ bool SplitRange(std::string_view text, std::string_view& low, std::string_view& 
   low = text.substr(0, dash);
   high = text.substr(dash + 1);
   if (low.empty() && high.empty()) return false;
-  int64_t low_value = 0;
-  int64_t high_value = 0;
+  low_value = 0;
+  high_value = 0;
   if (!low.empty() && !Hundredths(low, low_value)) return false;
   if (!high.empty() && !Hundredths(high, high_value)) return false;
   return low.empty() || high.empty() || low_value <= high_value;
@@ -81,22 +82,20 @@ bool IsSortOrder(std::string_view name) {
 
 bool ParseCommissionRange(std::string_view text, std::string& low, std::string& high) {
   std::string_view low_text, high_text;
-  if (!SplitRange(text, low_text, high_text)) return false;
+  int64_t low_value = 0, high_value = 0;
+  if (!SplitRange(text, low_text, high_text, low_value, high_value)) return false;
   // No item pays more than its price: a rate above 100% is a slip (a commission typed for a
   // rate, or a missing point), not a bound that merely finds nothing.
-  int64_t low_value = 0;
-  int64_t high_value = 0;
-  bool has_low = Hundredths(low_text, low_value);
-  bool has_high = Hundredths(high_text, high_value);
   if (low_value > kWholeCommission || high_value > kWholeCommission) return false;
-  low = has_low ? std::to_string(low_value) : "";
-  high = has_high ? std::to_string(high_value) : "";
+  low = low_text.empty() ? "" : std::to_string(low_value);
+  high = high_text.empty() ? "" : std::to_string(high_value);
   return true;
 }
 
 bool ParsePriceRange(std::string_view text, std::string& low, std::string& high) {
   std::string_view low_text, high_text;
-  if (!SplitRange(text, low_text, high_text)) return false;
+  int64_t low_value = 0, high_value = 0;
+  if (!SplitRange(text, low_text, high_text, low_value, high_value)) return false;
   low = std::string(low_text);
   high = std::string(high_text);
   return true;

@@ -310,6 +310,15 @@ void ShopFinder::StoreShopPage(const ShopPageJob& job) {
   if (job.row < Sellers_.size()) Sellers_[job.row] = job.seller;
 }
 
+void ShopFinder::StoreShopLink(const ShopLinkJob& job) {
+  if (job.row >= Sellers_.size()) return;
+  Info& row = Sellers_[job.row];
+  row.sid = job.seller.sid;
+  row.title = job.seller.title;
+  row.logo_url = job.seller.logo_url;
+  row.shop_loaded = job.seller.shop_loaded;
+}
+
 std::string ShopFinder::BuildShopPage(size_t row) const {
   if (row >= Sellers_.size()) return EmptyPage();
   return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase);

@@ -123,6 +123,9 @@ class ShopFinder {
   ShopPageJob PrepareShopPage(size_t row);
   bool RunShopPage(ShopPageJob& job);
   void StoreShopPage(const ShopPageJob& job);
+  // A row's shop looked up for its affiliate address (RunShopLink) is the row's, as a page
+  // load would have stored it, so the row is not looked up again. Owner thread.
+  void StoreShopLink(const ShopLinkJob& job);
 
   // Converts an item or the shop of row `row` and hands the click address to `open`.
   bool OpenItemLink(const std::string& iid, const LinkOpener& open);

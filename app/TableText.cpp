@@ -85,20 +85,6 @@ std::optional<TableFormat> ParseTableFormat(std::string_view name) {
   return std::nullopt;
 }
 
-TableFormat TableFormatOfFile(std::string_view file_name) {
-  auto ends = [&](std::string_view extension) {
-    if (file_name.size() < extension.size()) return false;
-    for (size_t i = 0; i < extension.size(); ++i) {
-      char c = file_name[file_name.size() - extension.size() + i];
-      if (std::tolower(static_cast<unsigned char>(c)) != extension[i]) return false;
-    }
-    return true;
-  };
-  if (ends(".csv")) return TableFormat::kCsv;
-  if (ends(".json")) return TableFormat::kJson;
-  return TableFormat::kTsv;
-}
-
 std::string CellText(std::string_view utf8) {
   std::string text(utf8);
   for (char& c : text) {

@@ -17,8 +17,6 @@ enum class TableFormat { kTsv, kCsv, kJson };
 
 // "tsv", "csv" or "json"; nullopt for anything else.
 std::optional<TableFormat> ParseTableFormat(std::string_view name);
-// The format a file name's extension asks for (".csv", ".json", else TSV).
-TableFormat TableFormatOfFile(std::string_view file_name);
 
 // `utf8` fit for one TSV cell or one line of a message: every control byte (tabs and line
 // breaks included) written as a blank.

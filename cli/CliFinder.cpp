@@ -40,10 +40,11 @@ std::optional<int> NumberIn(const std::string& text, int low, int high) {
   return value;
 }
 
-// Start-up as the window runs it; a configuration that cannot be read is reported but not
-// fatal, as in the window: the search that follows then finds nothing.
-void StartUp(ShopFinder& finder) {
-  if (!finder.StartUp()) {
+// Start-up as the window runs it, or with `configuration_only` only its configuration fetch
+// (for the commands that need no categories); a configuration that cannot be read is reported
+// but not fatal, as in the window: the calls that follow then fail.
+void StartUp(ShopFinder& finder, bool configuration_only = false) {
+  if (!(configuration_only ? finder.LoadConfiguration() : finder.StartUp())) {
     cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
                                        finder.XMLData1);
   }
@@ -228,14 +229,7 @@ int RunConvert(const std::vector<std::string>& args) {
   ShopFinder finder;
   // An address names its item or shop by id: the configuration is all it needs besides the
   // conversion itself.
-  if (kind == "address") {
-    if (!finder.LoadConfiguration()) {
-      cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
-                                         finder.XMLData1);
-    }
-  } else {
-    StartUp(finder);
-  }
+  StartUp(finder, kind == "address");
   // The address is printed, and opened with --open; only a web address ever gets this far.
   bool started = true;
   LinkOpener print = [&](const std::string& address) {
@@ -294,10 +288,7 @@ int RunItems(const std::vector<std::string>& args) {
   if (!gbk) return kUsage;
 
   ShopFinder finder;
-  if (!finder.LoadConfiguration()) {
-    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
-                                       finder.XMLData1);
-  }
+  StartUp(finder, true);  // the item search and the conversions need no categories
   ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
   if (!outcome.searched) {
     std::cerr << "vendrix-cli: the item search of '" << CellText(nick) << "' failed\n";

@@ -80,12 +80,7 @@ void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
     Copy("", QString());
     return;
   }
-  // Stored as a page load would have stored it, so the row is not looked up again.
-  Info& row = finder_.Sellers()[job.row];
-  row.sid = job.seller.sid;
-  row.title = job.seller.title;
-  row.logo_url = job.seller.logo_url;
-  row.shop_loaded = job.seller.shop_loaded;
+  finder_.StoreShopLink(job);
   Copy(job.conversion.click_url, QString::fromUtf8("店铺推广链接已复制"));
 }
 
@@ -114,11 +109,11 @@ void TAffiliateTools::ExportSellers() {
   QString name = dialog.selectedFiles().first();
   // A known extension says the format; any other, the type chosen.
   QString suffix = QFileInfo(name).suffix().toLower();
-  bool known = suffix == "csv" || suffix == "tsv" || suffix == "txt" || suffix == "json";
-  TableFormat format =
-      TableFormatOfFile(known ? name.toStdString() : "." + dialog.defaultSuffix().toStdString());
+  std::optional<TableFormat> format =
+      ParseTableFormat(suffix == "txt" ? "tsv" : suffix.toStdString());
+  if (!format) format = ParseTableFormat(dialog.defaultSuffix().toStdString());
   QFile file(name);
-  std::string text = SellersText(rows_, format);
+  std::string text = SellersText(rows_, format.value_or(TableFormat::kCsv));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
       file.write(text.data(), static_cast<qint64>(text.size())) !=
           static_cast<qint64>(text.size())) {

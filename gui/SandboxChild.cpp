@@ -113,11 +113,13 @@ TSandboxChild::~TSandboxChild() {
   ::waitpid(pid_, nullptr, 0);
 }
 
-void TSandboxChild::PointSettingsAtIt() const {
-  ::setenv("VENDRIX_VENDOR_BASE", base_.c_str(), 1);
-  ::setenv("VENDRIX_GATEWAY", (base_ + "router/rest").c_str(), 1);
-  ::setenv("VENDRIX_SHOP_LOGO", (base_ + "shop-logo").c_str(), 1);
-  ::setenv("VENDRIX_RANK_PICS", (base_ + "newrank/").c_str(), 1);
+Settings TSandboxChild::SettingsForIt() const {
+  Settings settings;
+  settings.VendorBase = base_;
+  settings.Gateway = base_ + "router/rest";
+  settings.ShopLogo = base_ + "shop-logo";
+  settings.RankPics = base_ + "newrank/";
+  return settings;
 }
 
 }  // namespace vendrix

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/PosixIo.h"
+#include "platform/Settings.h"
 
 namespace vendrix {
 
@@ -28,8 +29,8 @@ class TSandboxChild {
 
   // "http://127.0.0.1:PORT/"
   const std::string& Base() const { return base_; }
-  // Sets VENDRIX_VENDOR_BASE, VENDRIX_GATEWAY, VENDRIX_SHOP_LOGO and VENDRIX_RANK_PICS.
-  void PointSettingsAtIt() const;
+  // The window's four settings, pointed at this sandbox.
+  Settings SettingsForIt() const;
 
  private:
   TSandboxChild(pid_t pid, UniqueFd out) : pid_(pid), out_(std::move(out)) {}

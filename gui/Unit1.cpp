@@ -549,7 +549,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::StopSearch() {
   // Everything in flight is aborted first; then each waits, within the second in all.
   finder_.AbortSearch();
-  loader_->DropAll();
   QDeadlineTimer deadline(window_defaults::kCloseWaitMs);
   loader_->Stop(static_cast<int>(deadline.remainingTime()));
   if (worker_) worker_->wait(deadline);

@@ -29,7 +29,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vendrix: the sandbox could not start: %s\n", problem.c_str());
       return 1;
     }
-    sandbox->PointSettingsAtIt();
   }
   vendrix::TBrowserEngine engine(argc, argv);
   QApplication app(engine.argc, engine.argv);
@@ -37,7 +36,7 @@ int main(int argc, char** argv) {
   // name ties the window to it where the window system asks (Wayland's application id).
   QApplication::setWindowIcon(QIcon(":/vendrix.png"));
   QGuiApplication::setDesktopFileName("net.vendrix.Vendrix");
-  vendrix::TForm1 form;
+  vendrix::TForm1 form(sandbox ? sandbox->SettingsForIt() : vendrix::Settings::Current());
   if (!options.screenshot.empty()) {
     new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot));
   }
