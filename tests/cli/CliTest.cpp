@@ -59,7 +59,6 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"shop", "a", "b"}, "unexpected argument 'b'"},
       {{"shop", "--verbose"}, "unknown option '--verbose'"},
       {{"items", "a", "--count", "5", "b"}, "unexpected argument 'b'"},
-      {{"items", "a", "--verbose"}, "unknown option '--verbose'"},
       {{"convert", "item", "1", "2"}, "unexpected argument '2'"},
       {{"convert", "--print", "item", "1"}, "unknown option '--print'"},
   };
