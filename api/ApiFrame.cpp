@@ -75,6 +75,53 @@ std::string SignedRequest::Address(const std::string& http, const std::string& s
   return http + "?" + query_ + sign_name + "=" + MD5(SigningString());
 }
 
+namespace {
+
+// Why a reply without the call's presence element failed: the platform's error reply, or a
+// reply of some other shape.
+CallFailure ReplyWithout(XmlNode root, const std::string& presence) {
+  if (root.Name() != "error_response") {
+    return {CallFailure::kReply, 0, "the reply has no " + presence + " element"};
+  }
+  auto text = [&root](const char* name) {
+    XmlNode child = root.FindChild(name);
+    return child.IsNull() ? std::string() : child.Text();
+  };
+  CallFailure failure{CallFailure::kPlatform, 0, text("msg"), text("sub_code"), text("sub_msg")};
+  std::string code = text("code");
+  if (!code.empty() && code.size() < 9 &&
+      code.find_first_not_of("0123456789") == std::string::npos) {
+    failure.code = std::stoi(code);
+  }
+  return failure;
+}
+
+}  // namespace
+
+std::string DescribeFailure(const CallFailure& failure) {
+  switch (failure.kind) {
+    case CallFailure::kNone:
+      return "no failure";
+    case CallFailure::kNotSent:
+      return "not sent: " + failure.message;
+    case CallFailure::kPlatform: {
+      std::string text = "platform error " + std::to_string(failure.code);
+      if (!failure.message.empty()) text += ": " + failure.message;
+      if (!failure.sub_msg.empty() && failure.sub_msg != failure.message) {
+        text += " (" + failure.sub_msg + ")";
+      } else if (!failure.sub_code.empty()) {
+        text += " (" + failure.sub_code + ")";
+      }
+      return text;
+    }
+    case CallFailure::kTransport:
+    case CallFailure::kHttpStatus:
+    case CallFailure::kReply:
+      break;
+  }
+  return failure.message;
+}
+
 TApiComponent::TApiComponent(bool own_http, int read_timeout)
     : gateway_(Settings::Current().Gateway) {
   if (own_http) {
@@ -96,18 +143,30 @@ void TApiComponent::LoadReply(const std::string& address) {
 
 bool TApiComponent::RunRequest() {
   // The one place where a component's failures end: network, HTTP status, XML, a walk that
-  // meets an element holding more than text. None of them reaches the caller.
+  // meets an element holding more than text. None of them reaches the caller; what it was
+  // stays in failure_ for the user.
+  failure_ = {};
   try {
     rows_written_ = 0;
     document_.Clear();
     LoadReply(BuildUrl());
     XmlNode root = document_.Root();
-    if (root.FindChild(PresenceName()).IsNull()) return false;
+    if (root.FindChild(PresenceName()).IsNull()) {
+      failure_ = ReplyWithout(root, PresenceName());
+      return false;
+    }
     ParseResponse();
     return true;
+  } catch (const EIdHTTPProtocolException& e) {
+    failure_ = {CallFailure::kHttpStatus, e.ErrorCode(), e.what()};
+  } catch (const EIdException& e) {
+    failure_ = {CallFailure::kTransport, 0, e.what()};
+  } catch (const std::exception& e) {
+    failure_ = {CallFailure::kReply, 0, e.what()};
   } catch (...) {
-    return false;
+    failure_ = {CallFailure::kReply, 0, "unknown failure"};
   }
+  return false;
 }
 
 std::string ReadText(const XmlNode& parent, const std::string& name) {

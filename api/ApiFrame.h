@@ -79,6 +79,30 @@ class SignedRequest {
   std::string query_;
 };
 
+// Why the last call of a component returned false, kept for the user to read.
+struct CallFailure {
+  enum Kind {
+    kNone,        // the call succeeded, or none was made
+    kNotSent,     // a required value was missing: nothing went out
+    kTransport,   // no reply was read: connection, time-out, a reply the client refused
+    kHttpStatus,  // an HTTP error status
+    kPlatform,    // the platform's error reply
+    kReply,       // a reply that could not be read or lacks what the call needs
+  };
+  Kind kind = kNone;
+  int code = 0;          // the HTTP status, or the platform's code
+  std::string message;   // UTF-8: the client's or the parser's message, the status line, the
+                         // platform's msg, or what was missing
+  std::string sub_code;  // the platform's sub_code and sub_msg, when its reply gives them
+  std::string sub_msg;
+
+  bool Failed() const { return kind != kNone; }
+};
+
+// The failure in one line of English: "HTTP/1.1 502 Bad Gateway", "platform error 25:
+// Invalid signature", "Read Timeout", "not sent: no credentials"...
+std::string DescribeFailure(const CallFailure& failure);
+
 // The part of every component that is not about its records: the HTTP client, the XML
 // document, the clock, and RunRequest with the one catch-all that turns any failure into false.
 class TApiComponent {
@@ -96,6 +120,8 @@ class TApiComponent {
   const std::string& DefaultGateway() const { return gateway_; }
   // Rows the last walk wrote: what the caller may read of the result table.
   size_t RowsWritten() const { return rows_written_; }
+  // Why the last Execute returned false; kind kNone after one that returned true.
+  const CallFailure& LastFailure() const { return failure_; }
 
   // The signed request address of the records as they stand after ApplyDefaults.
   virtual std::string BuildUrl() const = 0;
@@ -115,6 +141,7 @@ class TApiComponent {
   virtual void ParseResponse() = 0;
 
   size_t rows_written_ = 0;
+  CallFailure failure_;
 
  private:
   // Declared before the document, so the document is freed first.
@@ -140,7 +167,10 @@ class TApiCall : public TApiComponent {
   using XmlType = Xml;
 
   // True when the required values of the copied Conditions are present.
-  virtual bool CanExecute() const = 0;
+  bool CanExecute() const { return MissingValue() == nullptr; }
+  // The first required value the copied Conditions lack, in words ("credentials",
+  // "nick"...); nullptr when none is missing.
+  virtual const char* MissingValue() const = 0;
   // Puts the built-in default into every empty field of the four copies.
   virtual void ApplyDefaults() = 0;
 
@@ -175,7 +205,11 @@ class TApiCall : public TApiComponent {
     back_ = back;
     cond_ = cond;
     xml_ = xml;
-    if (!CanExecute()) return false;
+    failure_ = {};
+    if (const char* missing = MissingValue()) {
+      failure_ = {CallFailure::kNotSent, 0, std::string("no ") + missing};
+      return false;
+    }
     ApplyDefaults();
     return RunRequest();
   }

@@ -12,7 +12,9 @@ bool TTaobaoCats::Execute(const TaobaoCatsConditions& cond, const TaobaoCatsInfo
   return true;
 }
 
-bool TTaobaoCats::CanExecute() const { return HasCredentials(cond_.app_key, cond_.app_sec); }
+const char* TTaobaoCats::MissingValue() const {
+  return HasCredentials(cond_.app_key, cond_.app_sec) ? nullptr : "credentials";
+}
 
 void TTaobaoCats::ApplyDefaults() {
   ApplyCommonDefaults("taobao.itemcats.get");

@@ -83,7 +83,7 @@ class TTaobaoCats
                const TaobaoCatsName& name, const TaobaoCatsXML& xml,
                const ATaobaoCatsInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

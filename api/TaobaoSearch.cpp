@@ -13,9 +13,10 @@ bool TTaobaoSearch::Execute(const TaobaoSearchConditions& cond, const TaobaoSear
   return true;
 }
 
-bool TTaobaoSearch::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) &&
-         (!cond_.cid.empty() || !cond_.q.empty() || !cond_.nicks.empty());
+const char* TTaobaoSearch::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  bool any = !cond_.cid.empty() || !cond_.q.empty() || !cond_.nicks.empty();
+  return any ? nullptr : "category, query or nick";
 }
 
 void TTaobaoSearch::ApplyDefaults() {

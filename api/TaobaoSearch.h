@@ -130,7 +130,7 @@ class TTaobaoSearch : public TApiCall<TaobaoSearchConditions, TaobaoSearchInfo,
                const TaobaoSearchName& name, const TaobaoSearchXML& xml,
                PTaobaoSearchInfo& items);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

@@ -13,8 +13,9 @@ bool TTaobaoShop::Execute(const TaobaoShopConditions& cond, const TaobaoShopInfo
   return true;
 }
 
-bool TTaobaoShop::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) && !cond_.nick.empty();
+const char* TTaobaoShop::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  return cond_.nick.empty() ? "nick" : nullptr;
 }
 
 void TTaobaoShop::ApplyDefaults() {

@@ -79,7 +79,7 @@ class TTaobaoShop
                const TaobaoShopName& name, const TaobaoShopXML& xml,
                const TaobaoShopInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

@@ -22,8 +22,9 @@ bool TTaobaoUsers::Execute(const TaobaoUsersConditions& cond, const TaobaoUsersI
   return true;
 }
 
-bool TTaobaoUsers::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) && !cond_.nicks.empty();
+const char* TTaobaoUsers::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  return cond_.nicks.empty() ? "nicks" : nullptr;
 }
 
 void TTaobaoUsers::ApplyDefaults() {

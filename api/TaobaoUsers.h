@@ -102,7 +102,7 @@ class TTaobaoUsers
                const TaobaoUsersName& name, const TaobaoUsersXML& xml,
                const ATaobaoUsersInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

@@ -15,9 +15,10 @@ bool TTaobaokeConvert::Execute(const TaobaokeConvertConditions& cond,
   return true;
 }
 
-bool TTaobaokeConvert::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) && !cond_.iids.empty() &&
-         !cond_.nick.empty();
+const char* TTaobaokeConvert::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  if (cond_.iids.empty()) return "item ids";
+  return cond_.nick.empty() ? "affiliate nick" : nullptr;
 }
 
 void TTaobaokeConvert::ApplyDefaults() {

@@ -96,7 +96,7 @@ class TTaobaokeConvert : public TApiCall<TaobaokeConvertConditions, TaobaokeConv
                const TaobaokeConvertName& name, const TaobaokeConvertXML& xml,
                const ATaobaokeConvertInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

@@ -12,9 +12,10 @@ bool TTaobaokeItem::Execute(const TaobaokeItemConditions& cond, const TaobaokeIt
   return true;
 }
 
-bool TTaobaokeItem::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) &&
-         (!cond_.cid.empty() || !cond_.keyword.empty()) && !cond_.nick.empty();
+const char* TTaobaokeItem::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  if (cond_.cid.empty() && cond_.keyword.empty()) return "category or keyword";
+  return cond_.nick.empty() ? "affiliate nick" : nullptr;
 }
 
 void TTaobaokeItem::ApplyDefaults() {

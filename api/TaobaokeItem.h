@@ -144,7 +144,7 @@ class TTaobaokeItem : public TApiCall<TaobaokeItemConditions, TaobaokeItemInfo,
                const TaobaokeItemName& name, const TaobaokeItemXML& xml,
                const ATaobaokeItemInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

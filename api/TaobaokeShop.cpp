@@ -13,9 +13,10 @@ bool TTaobaokeShop::Execute(const TaobaokeShopConditions& cond, const TaobaokeSh
   return true;
 }
 
-bool TTaobaokeShop::CanExecute() const {
-  return HasCredentials(cond_.app_key, cond_.app_sec) && !cond_.nick.empty() &&
-         !cond_.sids.empty();
+const char* TTaobaokeShop::MissingValue() const {
+  if (!HasCredentials(cond_.app_key, cond_.app_sec)) return "credentials";
+  if (cond_.nick.empty()) return "affiliate nick";
+  return cond_.sids.empty() ? "shop id" : nullptr;
 }
 
 void TTaobaokeShop::ApplyDefaults() {

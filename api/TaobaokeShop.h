@@ -82,7 +82,7 @@ class TTaobaokeShop : public TApiCall<TaobaokeShopConditions, TaobaokeShopInfo,
                const TaobaokeShopName& name, const TaobaokeShopXML& xml,
                const ATaobaokeShopInfo*& result);
 
-  bool CanExecute() const override;
+  const char* MissingValue() const override;
   void ApplyDefaults() override;
   std::string BuildUrl() const override;
 

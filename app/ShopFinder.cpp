@@ -53,11 +53,12 @@ bool ShopFinder::LoadConfiguration() {
 void ShopFinder::InitRecords() {
   // Fields preset to "err" name no element of the replies: they are asked for under that name
   // and read back empty. Of affiliate items only the seller's nick is needed; of users only
-  // location and seller credit.
+  // nick, location and seller credit.
   for (const auto& field : TaobaokeItemInfo::kFields) {
     if (field.member != &TaobaokeItemInfo::nick) KeItemBack.*field.member = "err";
   }
-  UsersBack.sex = UsersBack.nick = UsersBack.user_id = UsersBack.last_visit = "err";
+  // The user's nick is asked for: it tells which seller each user of a reply is.
+  UsersBack.sex = UsersBack.user_id = UsersBack.last_visit = "err";
   KeItemCond.nick = DefaultNick_;
   KeItemCond.page_no = "1";
   UsersCond.app_key = KeItemCond.app_key;
@@ -125,6 +126,7 @@ SearchOutcome ShopFinder::RunSearch(const SearchChoices& choices) {
   int count = std::clamp(choices.count, 1, finder_defaults::kMaxCount);
   outcome.count = count;
   Sellers_.assign(finder_defaults::kMaxCount, Info{});
+  lookup_failure_.reset();
 
   // A batch needs nothing from the pages after it: it goes out on the user lookup's own
   // connection as soon as its 40th seller is known.
@@ -135,6 +137,8 @@ SearchOutcome ShopFinder::RunSearch(const SearchChoices& choices) {
     lookups.Send(count - count % finder_defaults::kUsersPerBatch, count - 1);  // the last, partial
   }
   bool looked_up = lookups.Finish();
+  outcome.page_failure = page_failure_;
+  outcome.lookup_failure = lookup_failure_;
   if (!collected) return outcome;
   outcome.count = count;
   if (!looked_up) return outcome;
@@ -168,11 +172,16 @@ bool ShopFinder::CollectSellers(const SearchChoices& choices, int& count,
   KeItemCond.end_price = pick(f.price_high, configured.end_price);
   KeItemCond.sort = pick(f.sort, configured.sort);
 
+  page_failure_.reset();
   int found = 0;
   for (int page = 1; found < wanted && page <= finder_defaults::kMaxPages; ++page) {
     KeItemCond.page_no = std::to_string(page);
     const ATaobaokeItemInfo* table = nullptr;
-    if (!TaobaokeItem1.Execute(KeItemCond, KeItemBack, KeItemName, KeItemXml, table)) break;
+    if (!TaobaokeItem1.Execute(KeItemCond, KeItemBack, KeItemName, KeItemXml, table)) {
+      page_failure_ = SearchFailure{SearchFailure::kItemPage, page, 0, 0,
+                                    TaobaokeItem1.LastFailure()};
+      break;
+    }
     int entries = 0;
     for (int k = 0; k < finder_defaults::kEntriesPerPage && found < wanted; ++k) {
       const std::string& nick = (*table)[static_cast<size_t>(k)].nick;
@@ -200,6 +209,7 @@ bool ShopFinder::IsNewSeller(int count, const std::string& nick) const {
 }
 
 bool ShopFinder::LookUpSellers(int count) {
+  lookup_failure_.reset();
   count = std::min(count, static_cast<int>(Sellers_.size()));
   const int batch = finder_defaults::kUsersPerBatch;
   for (int first = 0; first < count; first += batch) {
@@ -214,13 +224,32 @@ bool ShopFinder::LookUpBatch(int first, int last) {
   for (int i = first; i <= last; ++i) nicks += Sellers_[static_cast<size_t>(i)].nick + ",";
   UsersCond.nicks = nicks;
   const ATaobaoUsersInfo* table = nullptr;
-  if (!TaobaoUsers1.Execute(UsersCond, UsersBack, UsersName, UsersXml, table)) return false;
-  // Users are matched to rows by position.
-  for (int i = first, k = 0; i <= last; ++i, ++k) {
-    const TaobaoUsersInfo& user = (*table)[static_cast<size_t>(k)];
+  if (!TaobaoUsers1.Execute(UsersCond, UsersBack, UsersName, UsersXml, table)) {
+    if (!lookup_failure_) {
+      lookup_failure_ =
+          SearchFailure{SearchFailure::kUserLookup, 0, first, last, TaobaoUsers1.LastFailure()};
+    }
+    return false;
+  }
+  const size_t users = std::min(TaobaoUsers1.RowsWritten(), table->size());
+  bool by_nick = false;
+  for (size_t k = 0; k < users && !by_nick; ++k) by_nick = !(*table)[k].nick.empty();
+  for (int i = first; i <= last; ++i) {
     Info& row = Sellers_[static_cast<size_t>(i)];
-    row.location = user.city == user.state ? user.city : user.state + user.city;
-    row.level = ParseLevel(user.seller_credit.level);
+    // A user missing from the middle of a reply, or a reply in another order, must not give
+    // a seller another's place and credit.
+    const TaobaoUsersInfo* user = nullptr;
+    if (by_nick) {
+      for (size_t k = 0; k < users && user == nullptr; ++k) {
+        if ((*table)[k].nick == row.nick) user = &(*table)[k];
+      }
+    } else if (static_cast<size_t>(i - first) < users) {
+      user = &(*table)[static_cast<size_t>(i - first)];
+    }
+    row.location = user == nullptr             ? ""
+                   : user->city == user->state ? user->city
+                                               : user->state + user->city;
+    row.level = user == nullptr ? 0 : ParseLevel(user->seller_credit.level);
     row.credit_pic_url = row.level != 0 ? settings_.RankPics + BadgeName(row.level) : "";
     row.looked_up = true;
   }
@@ -298,11 +327,16 @@ ShopPageJob ShopFinder::PrepareShopPage(size_t row) {
 
 bool ShopFinder::RunShopPage(ShopPageJob& job) {
   job.loaded = false;
+  job.failure = {};
   // Without its shop the item search is not made, and the items stay what they were.
-  if (job.shop && !RunShopLookup(*job.shop, job.seller, TaobaoShop1)) return false;
+  if (job.shop && !RunShopLookup(*job.shop, job.seller, TaobaoShop1)) {
+    job.failure = TaobaoShop1.LastFailure();
+    return false;
+  }
   job.seller.items.reset();
   job.loaded = TaobaoSearch1.Execute(job.items_cond, job.items_back, job.items_name,
                                      job.items_xml, job.seller.items);
+  if (!job.loaded) job.failure = TaobaoSearch1.LastFailure();
   return job.loaded;
 }
 
@@ -367,30 +401,48 @@ ShopLinkJob ShopFinder::PrepareShopLink(size_t row) {
 }
 
 bool ShopFinder::RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup) {
-  if (job.shop && !RunShopLookup(*job.shop, job.seller, lookup)) return false;
+  if (job.shop && !RunShopLookup(*job.shop, job.seller, lookup)) {
+    job.conversion.click_url.clear();
+    job.conversion.failure = lookup.LastFailure();
+    return false;
+  }
   job.conversion.shop_cond.sids = job.seller.sid;
   return RunConversion(job.conversion);
 }
 
 bool ShopFinder::RunConversion(ConversionJob& job) {
   job.click_url.clear();
+  job.failure = {};
   std::string address;
   if (job.kind == ConversionJob::kItem) {
     const ATaobaokeConvertInfo* table = nullptr;
     if (!TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
-                                  table) ||
-        TaobaokeConvert1.RowsWritten() == 0) {
+                                  table)) {
+      job.failure = TaobaokeConvert1.LastFailure();
       return false;
     }
-    address = (*table)[0].click_url;
+    const size_t rows = std::min(TaobaokeConvert1.RowsWritten(), table->size());
+    // The row of the item asked for; a reply that names no item at all (its id element
+    // renamed away) is taken by position.
+    bool any_iid = false;
+    for (size_t k = 0; k < rows; ++k) {
+      const TaobaokeConvertInfo& row = (*table)[k];
+      any_iid = any_iid || !row.iid.empty();
+      if (row.iid == job.item_cond.iids) {
+        address = row.click_url;
+        break;
+      }
+    }
+    if (!any_iid && rows > 0) address = (*table)[0].click_url;
   } else {
     const ATaobaokeShopInfo* table = nullptr;
     // The table keeps rows of earlier calls: a reply without shops must not open the last one.
     if (!TaobaokeShop1.Execute(job.shop_cond, job.shop_back, job.shop_name, job.shop_xml,
-                               table) ||
-        TaobaokeShop1.RowsWritten() == 0) {
+                               table)) {
+      job.failure = TaobaokeShop1.LastFailure();
       return false;
     }
+    if (TaobaokeShop1.RowsWritten() == 0) return false;
     address = (*table)[0].click_url;
   }
   // An address the platform left empty, or one that is not an http(s) address (an option for

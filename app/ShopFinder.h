@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,10 +63,28 @@ struct SellerRow {
   int picture = -1;      // index into the picture lists, -1 for none
 };
 
+// A step of a search that failed, and why.
+struct SearchFailure {
+  enum Step {
+    kItemPage,    // a page of the affiliate item search; it ended the paging
+    kUserLookup,  // a batch of the user lookup; it ended the look-ups
+  };
+  Step step = kItemPage;
+  int page = 0;       // kItemPage: the page, from 1
+  int first_row = 0;  // kUserLookup: the rows of the batch, from 0
+  int last_row = 0;
+  CallFailure call;
+};
+
 struct SearchOutcome {
   bool found = false;  // false: the warning is shown
   int count = 0;       // the count box afterwards: the number of sellers found
   std::vector<SellerRow> rows;
+  // The failed page that ended the paging, and the failed batch that ended the look-ups. With
+  // `found` false they say why nothing was found; with rows, why the list is shorter than it
+  // would have been. A paging that simply ran out of sellers has no failure.
+  std::optional<SearchFailure> page_failure;
+  std::optional<SearchFailure> lookup_failure;
 };
 
 class ShopFinder {
@@ -95,7 +114,7 @@ class ShopFinder {
   SearchOutcome RunSearch(const SearchChoices& choices);
   // Pages until `count` sellers are found (or a page fails or brings nothing); `count` then
   // holds how many were. `batch_found(first, last)`, when given, hears of each full batch of
-  // rows the moment its last seller is found.
+  // rows the moment its last seller is found. A page that failed is kept in PageFailure().
   bool CollectSellers(const SearchChoices& choices, int& count,
                       const std::function<void(int first, int last)>& batch_found = {});
   bool IsNewSeller(int count, const std::string& nick) const;
@@ -103,8 +122,13 @@ class ShopFinder {
   // ends the look-ups. False only when that was the first batch: a later one keeps the rows
   // looked up before it.
   bool LookUpSellers(int count);
-  // Looks up the sellers of rows first..last; false when the call failed.
+  // Looks up the sellers of rows first..last; false when the call failed, which LookUpFailure()
+  // then keeps unless an earlier batch's failure is there. Each user is matched to its row by
+  // nick; a seller without a user gets no location and level 0. Only a reply that carries no
+  // nicks at all (its nick element renamed away) is matched by position.
   bool LookUpBatch(int first, int last);
+  const std::optional<SearchFailure>& PageFailure() const { return page_failure_; }
+  const std::optional<SearchFailure>& LookUpFailure() const { return lookup_failure_; }
   std::vector<SellerRow> FillList(int count) const;
   // Makes the search in progress end at once, from any thread; ClearAbort before the next.
   void AbortSearch();
@@ -179,6 +203,9 @@ class ShopFinder {
   bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
+  // Written by the paging and by the look-ups (on their own thread, before Finish() returns).
+  std::optional<SearchFailure> page_failure_;
+  std::optional<SearchFailure> lookup_failure_;
 };
 
 }  // namespace vendrix

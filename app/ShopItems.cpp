@@ -17,7 +17,10 @@ ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int 
   TaobaoSearchXML xml;
   finder.XMLData1.ReadTaobaoSearch(cond, back, name, xml);
   PTaobaoSearchInfo items;
-  if (!finder.TaobaoSearch1.Execute(cond, back, name, xml, items)) return outcome;
+  if (!finder.TaobaoSearch1.Execute(cond, back, name, xml, items)) {
+    outcome.failure = finder.TaobaoSearch1.LastFailure();
+    return outcome;
+  }
   outcome.searched = true;
   for (size_t k = 0; k < finder.TaobaoSearch1.RowsWritten() && k < items->size(); ++k) {
     const TaobaoSearchInfo& item = (*items)[k];
@@ -42,7 +45,7 @@ ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int 
     const ATaobaokeConvertInfo* table = nullptr;
     if (!finder.TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
                                          table)) {
-      ++outcome.failed_batches;
+      if (outcome.failed_batches++ == 0) outcome.failure = finder.TaobaokeConvert1.LastFailure();
       continue;
     }
     for (size_t k = 0; k < finder.TaobaokeConvert1.RowsWritten() && k < table->size(); ++k) {

@@ -32,6 +32,7 @@ struct ShopItemsOutcome {
   std::vector<AffiliateItemRow> rows;
   int batches = 0;         // conversion calls made
   int failed_batches = 0;  // of which failed: their items have empty affiliate fields
+  CallFailure failure;     // why the item search, or else the first batch that failed, failed
 };
 
 // The first `count` (1-200) items of `nick` (GBK) with their affiliate addresses.

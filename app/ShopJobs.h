@@ -35,6 +35,9 @@ struct ShopPageJob {
   TaobaoSearchName items_name;
   TaobaoSearchXML items_xml;
   bool loaded = false;  // the item search succeeded
+  // Why not: the shop lookup's failure while `seller.shop_loaded` is false, else the item
+  // search's.
+  CallFailure failure;
 };
 
 // Converting one item or one shop into its affiliate click address.
@@ -50,6 +53,9 @@ struct ConversionJob {
   TaobaokeShopName shop_name;
   TaobaokeShopXML shop_xml;
   std::string click_url;  // the web address this conversion wrote; empty when none
+  // Why there is none: the call's failure (for a shop link, the shop lookup's while its row has
+  // no shop); kind kNone when the platform answered without a web address for it.
+  CallFailure failure;
 };
 
 // The affiliate address of a row's shop, with the shop lookup first when the row has none

@@ -110,7 +110,7 @@ int Call(void (TXMLData::*read)(Conditions&, Info&, Name&, Xml&),
   Component component;
   Result result{};
   if (!component.Execute(cond, back, name, xml, result)) {
-    std::cerr << "vendrix-cli: the call failed\n";
+    std::cerr << "vendrix-cli: the call failed: " << cli::Why(component.LastFailure()) << "\n";
     return kFailed;
   }
   PrintTable<Info>(result, component.RowsWritten());

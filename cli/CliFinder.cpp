@@ -50,11 +50,16 @@ void StartUp(ShopFinder& finder, bool configuration_only = false) {
   }
 }
 
-// A seller row for `nick` (GBK); `look_up` fetches location and credit for the shop page.
+// A seller row for `nick` (GBK); `look_up` fetches location and credit for the shop page,
+// saying why on stderr when that failed (the page then shows neither).
 size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
   finder.Sellers().assign(1, Info{});
   finder.Sellers()[0].nick = nick;
-  if (look_up) finder.LookUpSellers(1);
+  if (look_up && !finder.LookUpSellers(1)) {
+    std::cerr << "vendrix-cli: the user lookup of '" << CellText(GbkToUtf8(nick))
+              << "' failed: " << cli::Why(finder.TaobaoUsers1.LastFailure())
+              << "; the page shows no location or credit\n";
+  }
   return 0;
 }
 
@@ -156,14 +161,31 @@ int RunSearch(const std::vector<std::string>& args) {
   }
 
   SearchOutcome outcome = finder.RunSearch(choices);
+  auto page_failed = [&outcome] {
+    return "vendrix-cli: page " + std::to_string(outcome.page_failure->page) +
+           " of the affiliate item search failed: " + cli::Why(outcome.page_failure->call);
+  };
   if (!outcome.found) {
     std::cerr << "没有找到相关卖家\n";
+    if (outcome.page_failure) std::cerr << page_failed() << "\n";
+    if (outcome.lookup_failure) {
+      const SearchFailure& batch = *outcome.lookup_failure;
+      std::cerr << "vendrix-cli: the user lookup of sellers " << batch.first_row + 1 << "-"
+                << batch.last_row + 1 << " failed: " << cli::Why(batch.call) << "\n";
+    }
     return kFailed;
   }
   std::cout << SellersText(outcome.rows, *table);
+  // What cut the list short is said; the rows found before it stand.
+  if (outcome.page_failure) {
+    std::cerr << page_failed() << "; the list holds the " << outcome.count
+              << " sellers found before it\n";
+  }
   if (static_cast<int>(outcome.rows.size()) < outcome.count) {
     std::cerr << "vendrix-cli: " << outcome.rows.size() << " of " << outcome.count
-              << " sellers could be looked up; the user lookup failed for the rest\n";
+              << " sellers could be looked up; the user lookup failed for the rest";
+    if (outcome.lookup_failure) std::cerr << ": " << cli::Why(outcome.lookup_failure->call);
+    std::cerr << "\n";
   }
   return kOk;
 }
@@ -179,9 +201,12 @@ int RunShop(const std::vector<std::string>& args) {
   size_t row = PrepareRow(finder, *nick, true);
   bool loaded = finder.LoadShopItems(row);
   if (!loaded) {
-    std::cerr << "vendrix-cli: the "
-              << (finder.Sellers()[row].shop_loaded ? "item search" : "shop lookup") << " of '"
-              << CellText(args[0]) << "' failed; the page shows what is known\n";
+    bool shop = finder.Sellers()[row].shop_loaded;
+    std::cerr << "vendrix-cli: the " << (shop ? "item search" : "shop lookup") << " of '"
+              << CellText(args[0]) << "' failed: "
+              << cli::Why(shop ? finder.TaobaoSearch1.LastFailure()
+                               : finder.TaobaoShop1.LastFailure())
+              << "; the page shows what is known\n";
   }
   std::cout << GbkToUtf8(finder.BuildShopPage(row)) << "\n";
   return loaded ? kOk : kFailed;
@@ -238,18 +263,28 @@ int RunConvert(const std::vector<std::string>& args) {
     return true;
   };
   bool converted = false;
+  CallFailure failure;
   if (kind == "item" || copied.kind == CopiedAddress::kItem) {
     converted = finder.OpenItemLink(*value, print);
+    failure = finder.TaobaokeConvert1.LastFailure();
   } else if (copied.kind == CopiedAddress::kShop) {
     ConversionJob job = finder.PrepareShopConversion(*value);
     converted = finder.RunConversion(job) && print(job.click_url);
+    failure = job.failure;
   } else {
     size_t row = PrepareRow(finder, *value, false);
     if (!finder.LoadShop(row)) {
-      std::cerr << "vendrix-cli: the shop lookup of '" << operands[1] << "' failed\n";
+      std::cerr << "vendrix-cli: the shop lookup of '" << CellText(operands[1])
+                << "' failed: " << cli::Why(finder.TaobaoShop1.LastFailure()) << "\n";
       return kFailed;
     }
     converted = finder.OpenShopLink(row, print);
+    failure = finder.TaobaokeShop1.LastFailure();
+  }
+  if (!converted && failure.Failed()) {
+    std::cerr << "vendrix-cli: the conversion of " << kind << " '" << CellText(operands[1])
+              << "' failed: " << cli::Why(failure) << "\n";
+    return kFailed;
   }
   if (!converted) {
     std::cerr << "vendrix-cli: the platform did not convert " << kind << " '"
@@ -291,7 +326,8 @@ int RunItems(const std::vector<std::string>& args) {
   StartUp(finder, true);  // the item search and the conversions need no categories
   ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
   if (!outcome.searched) {
-    std::cerr << "vendrix-cli: the item search of '" << CellText(nick) << "' failed\n";
+    std::cerr << "vendrix-cli: the item search of '" << CellText(nick)
+              << "' failed: " << cli::Why(outcome.failure) << "\n";
     return kFailed;
   }
   // As for the seller search: a script tells "nothing found" from an empty table by the status.
@@ -303,7 +339,8 @@ int RunItems(const std::vector<std::string>& args) {
   std::cout << ItemsText(outcome.rows, *table);
   if (outcome.failed_batches > 0) {
     std::cerr << "vendrix-cli: " << outcome.failed_batches << " of " << outcome.batches
-              << " conversions failed; their items are listed without affiliate fields\n";
+              << " conversions failed (" << cli::Why(outcome.failure)
+              << "); their items are listed without affiliate fields\n";
     return kFailed;
   }
   return kOk;

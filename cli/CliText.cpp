@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "api/ApiFrame.h"
 #include "app/TableText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
@@ -38,6 +39,8 @@ std::optional<std::string> GbkArgument(const std::string& utf8, const std::strin
   if (!gbk) Usage(what + " '" + CellText(utf8) + "' has characters that cannot be written in GBK");
   return gbk;
 }
+
+std::string Why(const CallFailure& failure) { return CellText(DescribeFailure(failure)); }
 
 void ReportUnreadableConfiguration(const std::string& address, const TXMLData& data) {
   std::cerr << "vendrix-cli: the configuration document at " << address

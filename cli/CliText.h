@@ -9,6 +9,7 @@
 namespace vendrix {
 
 class TXMLData;
+struct CallFailure;
 
 namespace cli {
 
@@ -30,6 +31,9 @@ std::string_view TrimBlanks(std::string_view utf8);
 // The GBK form of `utf8`, a value typed by the user; nullopt, after a usage complaint naming
 // `what`, when a character of it has no GBK form and would go out as "?".
 std::optional<std::string> GbkArgument(const std::string& utf8, const std::string& what);
+
+// Why a platform call failed, in one line fit for the terminal.
+std::string Why(const CallFailure& failure);
 
 // "the configuration document at <address> could not be read: <why>" on stderr.
 void ReportUnreadableConfiguration(const std::string& address, const TXMLData& data);

@@ -209,15 +209,28 @@ TEST_F(ShopFinderTest, AFailingLaterPageKeepsTheSellersFound) {
   EXPECT_EQ(outcome.rows.size(), 25u);
   EXPECT_EQ(outcome.count, 25) << "the count box shows how many were found";
   EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 2, 3}));
+  ASSERT_TRUE(outcome.page_failure) << "the page that ended the list is kept with its reason";
+  EXPECT_EQ(outcome.page_failure->page, 3);
+  EXPECT_EQ(DescribeFailure(outcome.page_failure->call), "platform error 41: Invalid Arguments");
 }
 
 TEST_F(ShopFinderTest, AFailingFirstPageFindsNothing) {
-  page_ = [](int) { return Error(); };
+  page_ = [](int) { return std::string("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n"); };
   auto finder = Started();
   SearchOutcome outcome = Search(*finder, 40);
   EXPECT_FALSE(outcome.found);
   EXPECT_EQ(outcome.count, 40) << "the count box is left alone";
   EXPECT_TRUE(Calls("taobao.users.get").empty());
+  ASSERT_TRUE(outcome.page_failure);
+  EXPECT_EQ(outcome.page_failure->page, 1);
+  EXPECT_EQ(DescribeFailure(outcome.page_failure->call), "HTTP/1.1 502 Bad Gateway");
+  EXPECT_FALSE(outcome.lookup_failure);
+
+  // A page that brings nothing is no failure: there is simply nobody.
+  page_ = [](int) { return ItemsPage({}); };
+  outcome = Search(*finder, 40);
+  EXPECT_FALSE(outcome.found);
+  EXPECT_FALSE(outcome.page_failure);
 }
 
 TEST_F(ShopFinderTest, PagingEndsAtAPageWithoutEntriesAndIsBounded) {
@@ -254,9 +267,16 @@ TEST_F(ShopFinderTest, AFailingLaterBatchKeepsTheEarlierRows) {
   ASSERT_TRUE(outcome.found);
   EXPECT_EQ(outcome.rows.size(), 40u);
   EXPECT_EQ(outcome.count, 80) << "the count box keeps its value";
+  ASSERT_TRUE(outcome.lookup_failure);
+  EXPECT_EQ(outcome.lookup_failure->first_row, 40);
+  EXPECT_EQ(outcome.lookup_failure->last_row, 79);
+  EXPECT_EQ(outcome.lookup_failure->call.code, 41);
 
   batch = 1;  // now the first batch of the next search fails
-  EXPECT_FALSE(Search(*finder, 10).found);
+  outcome = Search(*finder, 10);
+  EXPECT_FALSE(outcome.found);
+  ASSERT_TRUE(outcome.lookup_failure);
+  EXPECT_EQ(outcome.lookup_failure->first_row, 0);
 }
 
 // The look-ups overlap the paging. Over the same replies, the search sends each method's calls
@@ -408,6 +428,27 @@ TEST_F(ShopFinderTest, LocationsLevelsAndBadges) {
   }
   EXPECT_EQ(outcome.rows[4].picture, 19);
   EXPECT_EQ(outcome.rows[8].location, "") << "fewer users than nicks: the rest stay empty";
+
+  // Users that carry their nicks are matched by nick: here the reply runs backwards, s1 is
+  // missing, and s3's user has no nick, which counts as missing too.
+  users_ = [](const std::vector<std::string>& nicks) {
+    std::string users;
+    for (size_t i = nicks.size(); i-- > 0;) {
+      if (i == 1) continue;
+      std::string nick = i == 3 ? "" : "<nick>" + nicks[i] + "</nick>";
+      users += "<user>" + nick + "<location><city>c" + std::to_string(i) +
+               "</city><state>p</state></location><seller_credit><level>" +
+               std::to_string(i + 1) + "</level></seller_credit></user>";
+    }
+    return Document("users_get_response", "<users>" + users + "</users>");
+  };
+  outcome = Search(*finder, 4);
+  ASSERT_EQ(outcome.rows.size(), 4u);
+  std::string rows;
+  for (const SellerRow& row : outcome.rows) {
+    rows += row.nick + ":" + row.location + ":" + std::to_string(row.level) + " ";
+  }
+  EXPECT_EQ(rows, "s0:pc0:1 s1::0 s2:pc2:3 s3::0 ");
 }
 
 // The user's bound replaces the configured one on the side given; the other side, and every
@@ -483,7 +524,7 @@ TEST_F(ShopFinderTest, RegionAndCreditValuesSent) {
   EXPECT_EQ(params.count("page_size"), 0u) << "the platform's page size applies";
   EXPECT_EQ(params.at("fields"), "err,err,nick,err,err,err,err,err,err,err");
   EXPECT_EQ(Calls("taobao.users.get").back().params.at("fields"),
-            "err,err,location.city,location.state,err,created,err,buyer_credit,seller_credit");
+            "err,nick,location.city,location.state,err,created,err,buyer_credit,seller_credit");
 }
 
 TEST_F(ShopFinderTest, CountTextIsClampedAndNonNumbersCountAsOne) {
@@ -592,6 +633,16 @@ TEST_F(ShopFinderTest, LinksConvertExactlyTheItemOrTheSelectedRowsShop) {
   EXPECT_EQ(Calls("taobao.taobaoke.shops.convert").back().params.at("sids"), "sid-s1");
   EXPECT_EQ(opened, (std::vector<std::string>{"http://click/5000000123", "http://click/sid-s1"}));
   EXPECT_FALSE(finder->OpenShopLink(500, open)) << "no such row";
+
+  // A reply that names its items opens the one asked for, whatever its place, or nothing.
+  gateway_.ServeBody(Document("r", "<total_results>2</total_results><taobaoke_items>"
+                                   "<i><iid>7</iid><click_url>http://click/7</click_url></i>"
+                                   "<i><iid>8</iid><click_url>http://click/8</click_url></i>"
+                                   "</taobaoke_items>"));
+  opened.clear();
+  EXPECT_TRUE(finder->OpenItemLink("8", open));
+  EXPECT_FALSE(finder->OpenItemLink("9", open));
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/8"}));
 }
 
 // Only an http(s) address this very conversion wrote is ever handed on: not an earlier

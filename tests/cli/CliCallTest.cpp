@@ -113,7 +113,11 @@ TEST_F(CliCallTest, RunsEachMethodAndPrintsItsTable) {
 TEST_F(CliCallTest, FailuresAndBadUsage) {
   auto refused = Call({"taobao.users.get"});  // no nicks: the component refuses
   EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.err, "vendrix-cli: the call failed: not sent: no nicks\n");
   EXPECT_EQ(gateway_.RequestCount(), 1u) << "only the configuration was fetched";
+  auto platform = Call({"taobao.itemcats.get", "method=taobao.no.such"});
+  EXPECT_EQ(platform.exit_code, 1);
+  EXPECT_EQ(platform.err, "vendrix-cli: the call failed: platform error 22: Invalid Method\n");
 
   EXPECT_EQ(Call({"taobao.no.such.method"}).exit_code, 2);
   EXPECT_EQ(Call({"taobao.users.get", "bogus=1"}).exit_code, 2);

@@ -128,7 +128,9 @@ class CliScriptedTest : public ::testing::Test {
   struct Platform {
     int config_status = 200;
     std::vector<std::string> nicks = {"s0", "s1", "s2"};  // the sellers, 40 a page
-    bool users_fail_after_first_batch = false;
+    int failing_page = 0;     // this page of affiliate items is answered with `page_error`
+    std::string page_error;
+    int failing_batch = 0;    // this user lookup batch (from 1) is refused
     bool shop_found = true;
     bool items_found = true;
     bool items_empty = false;  // the item search finds nothing
@@ -141,13 +143,17 @@ class CliScriptedTest : public ::testing::Test {
   }
   void Serve(const Platform& p) {
     gateway_.Serve([p, batches = std::make_shared<int>(0)](const test::GatewayRequest& r) {
-      const std::string error = Document("<code>15</code>");
+      const std::string error =
+          "<?xml version=\"1.0\"?><error_response><code>15</code><msg>Remote service error"
+          "</msg></error_response>";
       if (r.path == "/taoke/api.php") {
         return Document("<api><app_key>k</app_key><app_sec>s</app_sec></api>");
       }
       std::string method = r.params.count("method") ? r.params.at("method") : "";
       if (method == "taobao.taobaoke.items.get") {
-        size_t first = (std::stoul(r.params.at("page_no")) - 1) * 40;
+        size_t page = std::stoul(r.params.at("page_no"));
+        if (static_cast<int>(page) == p.failing_page) return p.page_error;
+        size_t first = (page - 1) * 40;
         if (first >= p.nicks.size()) return error;
         std::string items;
         for (size_t i = first; i < p.nicks.size() && i < first + 40; ++i) {
@@ -157,7 +163,7 @@ class CliScriptedTest : public ::testing::Test {
                         "</taobaoke_items><total_results>1</total_results>");
       }
       if (method == "taobao.users.get") {
-        if ((*batches)++ > 0 && p.users_fail_after_first_batch) return error;
+        if (++*batches == p.failing_batch) return error;
         std::string users;
         for (size_t i = 0; i < r.params.at("nicks").size(); ++i) {
           if (r.params.at("nicks")[i] == ',') {
@@ -221,19 +227,47 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        "a b\t浙江杭 州\t6\nc d\t浙江杭 州\t6\n",
        ""},
       {"a later user batch fails",
-       {.nicks = many, .users_fail_after_first_batch = true},
+       {.nicks = many, .failing_batch = 2},
        {"search", "--count", "41"},
        {},
        0,
        "...s39\t",
-       "40 of 41 sellers could be looked up"},
+       "40 of 41 sellers could be looked up; the user lookup failed for the rest: platform "
+       "error 15: Remote service error\n"},
+      {"search: the first page is refused",
+       {.failing_page = 1,
+        .page_error = "<error_response><code>7</code><msg>App Call Limited</msg><sub_msg>"
+                      "This ban will last for 12 more seconds</sub_msg></error_response>"},
+       {"search"},
+       {},
+       1,
+       "",
+       "没有找到相关卖家\nvendrix-cli: page 1 of the affiliate item search failed: platform "
+       "error 7: App Call Limited (This ban will last for 12 more seconds)\n"},
+      {"search: a later page answers 502",
+       {.nicks = many,
+        .failing_page = 2,
+        .page_error = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 3\r\n\r\nbad"},
+       {"search", "--count", "41"},
+       {},
+       0,
+       "...s39\t",
+       "vendrix-cli: page 2 of the affiliate item search failed: HTTP/1.1 502 Bad Gateway; the "
+       "list holds the 40 sellers found before it\n"},
+      {"search: the first user lookup fails",
+       {.failing_batch = 1},
+       {"search"},
+       {},
+       1,
+       "",
+       "user lookup of sellers 1-3 failed: platform error 15: Remote service error"},
       {"shop: the item search fails",
        {.items_found = false},
        {"shop", "s0"},
        {},
        1,
        "...<style>",
-       "the item search of 's0' failed"},
+       "the item search of 's0' failed: platform error 15: Remote service error; the page"},
       {"shop: the shop lookup fails",
        {.shop_found = false},
        {"shop", "s0"},
@@ -254,7 +288,8 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        {},
        1,
        "iid\ttitle\tprice\tcommission_rate\tcommission\tclick_url\n1\tx\t\t\t\t\n",
-       "1 of 1 conversions failed; their items are listed without affiliate fields"},
+       "1 of 1 conversions failed (platform error 15: Remote service error); their items are "
+       "listed without affiliate fields"},
       {"convert shop: the shop lookup fails",
        {.shop_found = false},
        {"convert", "shop", "s0"},

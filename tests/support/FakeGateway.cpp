@@ -33,7 +33,9 @@ std::string FakeGateway::Answer(const std::string& head) {
     handler = handler_;
   }
   if (!handler) return HttpReply("404 Not Found", "");
-  return HttpReply("200 OK", handler(request), "Content-Type: text/xml;charset=UTF-8\r\n");
+  std::string body = handler(request);
+  if (body.starts_with("HTTP/1.1 ")) return body;
+  return HttpReply("200 OK", body, "Content-Type: text/xml;charset=UTF-8\r\n");
 }
 
 }  // namespace vendrix::test

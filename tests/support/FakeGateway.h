@@ -25,7 +25,8 @@ class FakeGateway {
 
   FakeGateway();
 
-  // Every later request is answered by `handler` (200, text/xml).
+  // Every later request is answered by `handler` (200, text/xml); a body that starts with
+  // "HTTP/1.1 " is the whole reply, status line and headers included.
   void Serve(Handler handler);
   // Every later request is answered with `body`.
   void ServeBody(const std::string& body);
