@@ -80,7 +80,11 @@ bool ShopFinder::LoadCats() {
   TTaobaoCats cats;
   cats.SetDefaultGateway(settings_.Gateway);
   const ATaobaoCatsInfo* table = nullptr;
-  if (!cats.Execute(cond, back, name, xml, table)) return false;
+  if (!cats.Execute(cond, back, name, xml, table)) {
+    cats_failure_ = cats.LastFailure();
+    return false;
+  }
+  cats_failure_ = {};
 
   const std::vector<std::string>& excluded = ExcludedCategories();
   Cats_ = {};

@@ -99,6 +99,9 @@ class ShopFinder {
   bool LoadConfiguration();
   void InitRecords();
   bool LoadCats();
+  // Why the last LoadCats failed (the built-in table then stands in); kind kNone after one
+  // that succeeded.
+  const CallFailure& CatsFailure() const { return cats_failure_; }
 
   // The credit choosers put in order: the lower index first.
   static void OrderCreditRange(int& low, int& high);
@@ -203,6 +206,7 @@ class ShopFinder {
   bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
+  CallFailure cats_failure_;
   // Written by the paging and by the look-ups (on their own thread, before Finish() returns).
   std::optional<SearchFailure> page_failure_;
   std::optional<SearchFailure> lookup_failure_;

@@ -70,6 +70,10 @@ int RunCategories(const std::vector<std::string>& args) {
   ShopFinder finder;
   StartUp(finder);
   if (finder.Cats()[0].name.empty()) return kFailed;
+  if (finder.CatsFailure().Failed()) {
+    std::cerr << "vendrix-cli: the category call failed: " << cli::Why(finder.CatsFailure())
+              << "; these are the built-in categories\n";
+  }
   for (const CatsInfo& c : finder.Cats()) {
     if (c.name.empty()) break;
     std::cout << CellText(c.cid) << "\t" << CellText(GbkToUtf8(c.name)) << "\n";
