@@ -1,6 +1,8 @@
 // The seller list and a shop's items as text a terminal, a script or a spreadsheet reads:
 // TSV (one record a line), CSV as spreadsheets open it (UTF-8 with a byte-order mark, CRLF,
-// fields quoted as RFC 4180 says) and JSON. Input rows are GBK, output UTF-8. Pure functions.
+// fields quoted as RFC 4180 says, no cell a spreadsheet would run as a formula) and JSON.
+// Input rows are GBK, output UTF-8. The writers take any columns, so that every table the
+// program writes goes through them. Pure functions.
 #pragma once
 
 #include <optional>
@@ -21,6 +23,37 @@ std::optional<TableFormat> ParseTableFormat(std::string_view name);
 // `utf8` fit for one TSV cell or one line of a message: every control byte (tabs and line
 // breaks included) written as a blank.
 std::string CellText(std::string_view utf8);
+
+// What a CSV file starts with, so that spreadsheets read it as UTF-8.
+inline constexpr std::string_view kCsvByteOrderMark = "\xEF\xBB\xBF";
+
+// `utf8` as one CSV field. A value starting with "=", "+", "-", "@", a tab or a carriage
+// return, which Excel and LibreOffice would run as a formula, gets one leading apostrophe;
+// then a field holding a comma, a double quote, CR or LF is quoted, its quotes doubled.
+std::string CsvField(std::string_view utf8);
+
+// `cells` as one CSV line: fields as CsvField writes them, separated by commas, ending in CRLF.
+std::string CsvLine(const std::vector<std::string>& cells);
+
+// `utf8` as a JSON string, quotes included: the quotation mark, the reverse solidus and every
+// control character escaped, everything else as given.
+std::string JsonString(std::string_view utf8);
+
+// One column of a table: its name (the header's cell, the JSON key) and whether JSON writes
+// its values as numbers.
+struct TableColumn {
+  std::string name;
+  bool number = false;
+};
+
+// Rows of UTF-8 cells under `columns`, in `format`: TSV one row a line with control bytes as
+// blanks, a header line first when `tsv_header`; CSV the byte-order mark, a header line and
+// CsvLine rows; JSON an array of objects keyed by the column names. A row with fewer cells
+// than columns reads as ending in empty cells, cells beyond the columns are left out, and a
+// number column's value that is not a JSON number is written as a string.
+std::string TableText(const std::vector<TableColumn>& columns,
+                      const std::vector<std::vector<std::string>>& rows, TableFormat format,
+                      bool tsv_header = true);
 
 // The sellers as the search prints them: TSV nick, location, level (no header); CSV with the
 // header nick,location,level; JSON objects {"nick", "location", "level" (a number)}.

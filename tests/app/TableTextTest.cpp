@@ -26,6 +26,17 @@ TEST(TableTextTest, EachFormatKeepsEveryFieldWhole) {
       {"lone\nLF", "\"lone\nLF\"", "lone LF", "\"lone\\u000aLF\""},
       {"lone\rCR", "\"lone\rCR\"", "lone CR", "\"lone\\u000dCR\""},
       {"tab\there", "tab\there", "tab here", "\"tab\\u0009here\""},
+      // A cell a spreadsheet would run as a formula is text in CSV alone, after an apostrophe.
+      {"=HYPERLINK(\"http://evil/\",\"点我\")",
+       "\"'=HYPERLINK(\"\"http://evil/\"\",\"\"点我\"\")\"",
+       "=HYPERLINK(\"http://evil/\",\"点我\")",
+       "\"=HYPERLINK(\\\"http://evil/\\\",\\\"点我\\\")\""},
+      {"+1+1", "'+1+1", "+1+1", "\"+1+1\""},
+      {"-2+3", "'-2+3", "-2+3", "\"-2+3\""},
+      {"@SUM(1)", "'@SUM(1)", "@SUM(1)", "\"@SUM(1)\""},
+      {"\t=1", "'\t=1", " =1", "\"\\u0009=1\""},
+      {"\r=1", "\"'\r=1\"", " =1", "\"\\u000d=1\""},
+      {"a=1", "a=1", "a=1", "\"a=1\""},
   };
   for (const Case& c : cases) {
     const std::vector<AffiliateItemRow> rows = {
@@ -62,6 +73,38 @@ TEST(TableTextTest, EachFormatKeepsEveryFieldWhole) {
             "\xEF\xBB\xBFnick,location,level\r\n\"美美,服饰\",浙江杭州,6\r\n");
   EXPECT_EQ(SellersText(sellers, TableFormat::kJson),
             "[{\"nick\":\"美美,服饰\",\"location\":\"浙江杭州\",\"level\":6}]\n");
+  // The window exports the seller list through the same writer.
+  const std::vector<SellerRow> formula = {{"=cmd|' /C calc'!A0", "@x", 1}};
+  EXPECT_EQ(SellersText(formula, TableFormat::kCsv),
+            "\xEF\xBB\xBFnick,location,level\r\n'=cmd|' /C calc'!A0,'@x,1\r\n");
+  EXPECT_EQ(SellersText(formula, TableFormat::kTsv), "=cmd|' /C calc'!A0\t@x\t1\n");
+}
+
+// RFC 8259, section 7: the quotation mark, the reverse solidus and the control characters
+// U+0000 to U+001F must be escaped in a string; each is, wherever a reply puts it.
+TEST(TableTextTest, JsonEscapesEveryCharacterAStringMustNotHold) {
+  const char* const escaped[0x20] = {
+      "\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006", "\\u0007",
+      "\\u0008", "\\u0009", "\\u000a", "\\u000b", "\\u000c", "\\u000d", "\\u000e", "\\u000f",
+      "\\u0010", "\\u0011", "\\u0012", "\\u0013", "\\u0014", "\\u0015", "\\u0016", "\\u0017",
+      "\\u0018", "\\u0019", "\\u001a", "\\u001b", "\\u001c", "\\u001d", "\\u001e", "\\u001f",
+  };
+  std::vector<std::pair<std::string, std::string>> cases = {{"\"", "\\\""}, {"\\", "\\\\"}};
+  for (int c = 0; c < 0x20; ++c) {
+    cases.push_back({std::string(1, static_cast<char>(c)), escaped[c]});
+  }
+  for (const auto& [character, escape] : cases) {
+    SCOPED_TRACE(static_cast<int>(character[0]));
+    // At the start, inside and at the end of a value, beside Chinese text.
+    const std::string gbk = character + Utf8ToGbk("店") + character + "x" + character;
+    const std::string json = "\"" + escape + "店" + escape + "x" + escape + "\"";
+    EXPECT_EQ(ItemsText({{"1", gbk, "", "", "", ""}}, TableFormat::kJson),
+              "[{\"iid\":\"1\",\"title\":" + json +
+                  ",\"price\":\"\",\"commission_rate\":\"\",\"commission\":\"\","
+                  "\"click_url\":\"\"}]\n");
+    EXPECT_EQ(SellersText({{gbk, gbk, 3}}, TableFormat::kJson),
+              "[{\"nick\":" + json + ",\"location\":" + json + ",\"level\":3}]\n");
+  }
 }
 
 }  // namespace
