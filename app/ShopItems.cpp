@@ -9,7 +9,8 @@ ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int 
   ShopItemsOutcome outcome;
   TaobaoSearchConditions cond;
   cond.nicks = nick;
-  cond.page_size = std::to_string(std::clamp(count, 1, items_defaults::kMaxCount));
+  const size_t wanted = static_cast<size_t>(std::clamp(count, 1, items_defaults::kMaxCount));
+  cond.page_size = std::to_string(wanted);
   cond.app_key = finder.KeItemCond.app_key;
   cond.app_sec = finder.KeItemCond.app_sec;
   TaobaoSearchInfo back;
@@ -22,7 +23,10 @@ ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int 
     return outcome;
   }
   outcome.searched = true;
-  for (size_t k = 0; k < finder.TaobaoSearch1.RowsWritten() && k < items->size(); ++k) {
+  // A reply may bring more items than its page holds: only those asked for are listed.
+  for (size_t k = 0; k < finder.TaobaoSearch1.RowsWritten() && k < items->size() &&
+                     outcome.rows.size() < wanted;
+       ++k) {
     const TaobaoSearchInfo& item = (*items)[k];
     if (!IsItemRow(item)) break;
     outcome.rows.push_back({item.iid, item.title, item.price, "", "", ""});

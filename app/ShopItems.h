@@ -35,7 +35,8 @@ struct ShopItemsOutcome {
   CallFailure failure;     // why the item search, or else the first batch that failed, failed
 };
 
-// The first `count` (1-200) items of `nick` (GBK) with their affiliate addresses.
+// The first `count` (1-200) items of `nick` (GBK) with their affiliate addresses; never more,
+// whatever the reply holds.
 ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int count);
 
 }  // namespace vendrix

@@ -134,6 +134,7 @@ class CliScriptedTest : public ::testing::Test {
     bool shop_found = true;
     bool items_found = true;
     bool items_empty = false;  // the item search finds nothing
+    int items = 1;             // items in the item search's reply, iids 1, 2, ...
     bool conversions_fail = false;
     std::string click = "http://click/1";
   };
@@ -180,9 +181,12 @@ class CliScriptedTest : public ::testing::Test {
       if (method == "taobao.items.search") {
         if (!p.items_found) return error;
         if (p.items_empty) return Document("<total_results>0</total_results>");
-        return Document(
-            "<item_search><items><i><iid>1</iid><title>x</title></i></items></item_search>"
-            "<total_results>1</total_results>");
+        std::string items;
+        for (int i = 1; i <= p.items; ++i) {
+          items += "<i><iid>" + std::to_string(i) + "</iid><title>x</title></i>";
+        }
+        return Document("<item_search><items>" + items +
+                        "</items></item_search><total_results>1</total_results>");
       }
       if (method == "taobao.taobaoke.items.convert") {
         if (p.conversions_fail) return error;
@@ -298,6 +302,14 @@ TEST_F(CliScriptedTest, OutcomesSayWhatHappened) {
        "iid\ttitle\tprice\tcommission_rate\tcommission\tclick_url\n1\tx\t\t\t\t\n",
        "1 of 1 conversions failed (platform error 15: Remote service error); their items are "
        "listed without affiliate fields"},
+      {"items: the reply holds more items than asked for",
+       {.items = 3},
+       {"items", "s0", "--count", "2"},
+       {},
+       0,
+       "iid\ttitle\tprice\tcommission_rate\tcommission\tclick_url\n"
+       "1\tx\t\t\t\thttp://click/1\n2\tx\t\t\t\t\n",
+       ""},
       {"convert shop: the shop lookup fails",
        {.shop_found = false},
        {"convert", "shop", "s0"},
