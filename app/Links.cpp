@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -87,47 +88,59 @@ bool IsWebAddress(std::string_view address) {
 
 CopiedAddress ReadCopiedAddress(std::string_view address) {
   size_t scheme = WebSchemeLength(address);
-  if (scheme == 0) return {};
+  if (scheme == 0 || !IsWebAddress(address)) return {};
   std::string_view rest = address.substr(scheme);
   rest = rest.substr(0, rest.find('#'));
-  size_t authority_end = rest.find_first_of("/?");
+  // A browser ends the authority at a backslash too (it reads it as "/"): in
+  // evil.example\@item.taobao.com the host is evil.example.
+  size_t authority_end = std::min(rest.find_first_of("/?\\"), rest.size());
   std::string_view authority = rest.substr(0, authority_end);
-  std::string_view query;
-  if (size_t question = rest.find('?'); question != std::string_view::npos) {
-    query = rest.substr(question + 1);
-  }
+  std::string_view after = rest.substr(authority_end);
+  size_t question = std::min(after.find('?'), after.size());
+  std::string path(after.substr(0, question));
+  std::string_view query = after.substr(std::min(question + 1, after.size()));
+  std::replace(path.begin(), path.end(), '\\', '/');
   if (size_t at = authority.rfind('@'); at != std::string_view::npos) {
     authority.remove_prefix(at + 1);
-  }
-  std::string host;
-  for (char c : authority.substr(0, authority.find(':'))) {
-    host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   auto digits = [](std::string_view text) {
     return !text.empty() && text.size() <= 20 &&
            text.find_first_not_of("0123456789") == std::string_view::npos;
   };
+  size_t colon = std::min(authority.find(':'), authority.size());
+  std::string_view port = authority.substr(std::min(colon + 1, authority.size()));
+  if (!port.empty() && !digits(port)) return {};
+  std::string host;
+  for (char c : authority.substr(0, colon)) {
+    host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (host.ends_with('.')) host.pop_back();  // the fully qualified form of the same name
+  auto under = [&host](std::string_view domain) {
+    return host == domain || (host.size() > domain.size() + 1 && host.ends_with(domain) &&
+                              host[host.size() - domain.size() - 1] == '.');
+  };
 
-  bool marketplace = false;
-  for (std::string_view domain : {"taobao.com", "tmall.com"}) {
-    marketplace = marketplace || host == domain ||
-                  (host.size() > domain.size() + 1 && host.ends_with(domain) &&
-                   host[host.size() - domain.size() - 1] == '.');
-  }
-  if (marketplace) {
-    while (!query.empty()) {
-      size_t amp = query.find('&');
-      std::string_view pair = query.substr(0, amp);
-      query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-      if (pair.starts_with("id=") && digits(pair.substr(3))) {
-        return {CopiedAddress::kItem, std::string(pair.substr(3))};
-      }
-    }
-  }
+  if (under("tb.cn") || host == "s.click.taobao.com") return {CopiedAddress::kShortLink, ""};
   constexpr std::string_view kShopHost = ".taobao.com";
-  if (host.starts_with("shop") && host.ends_with(kShopHost) &&
-      digits(std::string_view(host).substr(4, host.size() - 4 - kShopHost.size()))) {
-    return {CopiedAddress::kShop, host.substr(4, host.size() - 4 - kShopHost.size())};
+  if (host.starts_with("shop") && host.ends_with(kShopHost)) {
+    std::string_view shop = std::string_view(host).substr(4, host.size() - 4 - kShopHost.size());
+    if (digits(shop)) return {CopiedAddress::kShop, std::string(shop)};
+  }
+  if (!under("taobao.com") && !under("tmall.com")) return {};
+  std::string_view page = std::string_view(path).substr(path.rfind('/') + 1);
+  if (host == "a.m.taobao.com" && page.starts_with('i') && page.ends_with(".htm") &&
+      digits(page.substr(1, page.size() - 5))) {
+    return {CopiedAddress::kItem, std::string(page.substr(1, page.size() - 5))};
+  }
+  if (page != "item.htm" && page != "detail.htm" && page != "detail.html") return {};
+  while (!query.empty()) {
+    size_t amp = std::min(query.find('&'), query.size());
+    std::string_view pair = query.substr(0, amp);
+    query.remove_prefix(std::min(amp + 1, query.size()));
+    if (pair.starts_with("id=")) {
+      if (!digits(pair.substr(3))) return {};
+      return {CopiedAddress::kItem, std::string(pair.substr(3))};
+    }
   }
   return {};
 }

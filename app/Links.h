@@ -33,21 +33,26 @@ LinkDecision DecideLink(std::string_view url);
 // it and no space or control byte in it: the only addresses that ever reach a web browser.
 bool IsWebAddress(std::string_view address);
 
-// What an address copied from a browser names: an item (https://item.taobao.com/item.htm?id=1,
-// on taobao.com, tmall.com or a host under either) or a shop (http://shop123.taobao.com/).
+// What an address copied from a browser names.
 struct CopiedAddress {
   enum Kind {
-    kUnknown,  // neither form
-    kItem,     // `id` is the item id
-    kShop,     // `id` is the shop id
+    kUnknown,    // none of the forms
+    kItem,       // `id` is the item id
+    kShop,       // `id` is the shop id
+    kShortLink,  // a short share link, whose item or shop only opening it can tell
   };
   Kind kind = kUnknown;
   std::string id;
 };
 
-// Reads an http(s) address (the scheme and host in any letter case): an `id` query parameter
-// of digits on taobao.com, tmall.com or a host ending in .taobao.com or .tmall.com is an item;
-// otherwise a host shopDIGITS.taobao.com is that shop. Anything else is kUnknown.
+// Reads an http(s) address (the scheme and host in any letter case) with the host a browser
+// would take from it: the authority ends at "/", "?" or "\", a user part up to its last "@"
+// is dropped, and one trailing dot of the host is ignored. Any address on a host
+// shopDIGITS.taobao.com is that shop; an item.htm, detail.htm or detail.html page on
+// taobao.com, tmall.com or a host under either, with an `id` query parameter of digits, is
+// that item, and so is the phone form a.m.taobao.com/iDIGITS.htm; an address on m.tb.cn (or
+// another host under tb.cn) or on s.click.taobao.com is a short share link. Anything else, and
+// any address holding a blank or a control byte, is kUnknown.
 CopiedAddress ReadCopiedAddress(std::string_view address);
 
 // Hands a converted click address on (to the web browser, the terminal, the clipboard); true

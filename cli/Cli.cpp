@@ -101,9 +101,14 @@ constexpr CommandHelp kCommandHelp[] = {
      "       vendrix-cli convert shop NICK [--open]\n"
      "       vendrix-cli convert address ADDRESS [--open]\n"
      "The affiliate click address of an item, of a seller's shop, or of an item or shop\n"
-     "address copied from a browser (https://item.taobao.com/item.htm?id=DIGITS on\n"
-     "taobao.com or tmall.com, or http://shopDIGITS.taobao.com/). --open also opens it in the\n"
-     "web browser (BROWSER, else xdg-open); only http(s) addresses are printed or opened.\n"},
+     "address copied from a browser:\n"
+     "  an item page (item.htm, detail.htm or detail.html with id=DIGITS) on taobao.com,\n"
+     "  tmall.com or a host under them, such as https://item.taobao.com/item.htm?id=DIGITS;\n"
+     "  the phone form https://a.m.taobao.com/iDIGITS.htm;\n"
+     "  any address on a shop's own host, such as https://shopDIGITS.taobao.com/.\n"
+     "A short share link (m.tb.cn, s.click.taobao.com) cannot be read without opening it.\n"
+     "--open also opens the click address in the web browser (BROWSER, else xdg-open); only\n"
+     "http(s) addresses are printed or opened.\n"},
 };
 
 int Usage(const std::string& problem) {

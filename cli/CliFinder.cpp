@@ -238,11 +238,18 @@ int RunConvert(const std::vector<std::string>& args) {
   if (kind == "address") {
     // An address pasted from a browser's address bar often brings a blank or a line break.
     copied = ReadCopiedAddress(cli::TrimBlanks(operands[1]));
+    if (copied.kind == CopiedAddress::kShortLink) {
+      return Usage(
+          "convert address cannot read a short share link (m.tb.cn, s.click.taobao.com) "
+          "without opening it: open it in a web browser and convert the address it leads to");
+    }
     if (copied.kind == CopiedAddress::kUnknown) {
       return Usage(
-          "convert address understands an item address on taobao.com or tmall.com "
-          "with an id of digits (https://item.taobao.com/item.htm?id=520813250866) "
-          "and a shop address (http://shop12345.taobao.com/)");
+          "convert address understands an item page (item.htm, detail.htm or detail.html "
+          "with id=DIGITS) on taobao.com or tmall.com, such as "
+          "https://item.taobao.com/item.htm?id=520813250866, the phone form "
+          "https://a.m.taobao.com/iDIGITS.htm, and any address on a shop's own host, such as "
+          "https://shop12345.taobao.com/");
     }
     value = copied.id;
   } else if (kind == "item") {

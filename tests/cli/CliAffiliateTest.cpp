@@ -139,36 +139,54 @@ TEST_F(CliAffiliateTest, ItemsTakeOneSearchAndAConversionPerFiftyMatchedById) {
 TEST_F(CliAffiliateTest, CopiedAddressesConvertByTheirForm) {
   const Item& item = Market().Items()[10];
   const Seller& seller = Market().Sellers()[item.seller];
+  const std::string forms = "understands an item page";
+  const std::string short_link = "cannot read a short share link";
   struct Case {
     std::string address;
     int exit_code;
-    std::string click;  // a part of the address printed
+    std::string says;  // a part of stdout when converted, of stderr when refused
   };
   const Case cases[] = {
       {"https://item.taobao.com/item.htm?spm=a1z10&id=" + item.iid, 0, "kind=item&iid=" + item.iid},
       {"https://detail.tmall.com/item.htm?id=" + item.iid + "&skuId=1", 0, "iid=" + item.iid},
       {"HTTP://Item.TaoBao.COM/item.htm?id=" + item.iid + "#reviews", 0, "iid=" + item.iid},
       {"https://taobao.com/item.htm?id=" + item.iid, 0, "iid=" + item.iid},
+      {"https://h5.m.taobao.com/awp/core/detail.htm?id=" + item.iid, 0, "iid=" + item.iid},
+      {"https://detail.m.tmall.com/detail.html?id=" + item.iid, 0, "iid=" + item.iid},
+      {"https://a.m.taobao.com/i" + item.iid + ".htm", 0, "iid=" + item.iid},
+      {"https://item.taobao.com./item.htm?id=" + item.iid, 0, "iid=" + item.iid},
+      {"https://item.taobao.com:443/item.htm?id=" + item.iid, 0, "iid=" + item.iid},
       {"http://shop" + seller.sid + ".taobao.com/", 0, "kind=shop&sid=" + seller.sid},
+      // Any address on a shop's host is the shop, whatever id its query holds.
+      {"http://shop" + seller.sid + ".taobao.com/search.htm?id=" + item.iid, 0,
+       "kind=shop&sid=" + seller.sid},
       {" \thttps://item.taobao.com/item.htm?id=" + item.iid + "\r\n", 0, "iid=" + item.iid},
       {"https://item.taobao.com/item.htm?id=1", 1, ""},  // not an item of the platform's
-      {"https://eviltaobao.com/item.htm?id=" + item.iid, 2, ""},
-      {"https://item.taobao.com.evil.cn/item.htm?id=" + item.iid, 2, ""},
-      {"https://item.taobao.com/item.htm?xid=" + item.iid, 2, ""},
-      {"https://item.taobao.com/item.htm?id=12a", 2, ""},
-      {"ftp://item.taobao.com/item.htm?id=" + item.iid, 2, ""},
-      {"http://shop.taobao.com/", 2, ""},
+      {"https://eviltaobao.com/item.htm?id=" + item.iid, 2, forms},
+      {"https://item.taobao.com.evil.cn/item.htm?id=" + item.iid, 2, forms},
+      {"https://item.taobao.com../item.htm?id=" + item.iid, 2, forms},
+      // A browser takes the host to end at the backslash, or to start after the "@".
+      {"https://evil.example\\@item.taobao.com/item.htm?id=" + item.iid, 2, forms},
+      {"https://item.taobao.com@evil.example/item.htm?id=" + item.iid, 2, forms},
+      {"https://s.taobao.com/search?q=x&id=" + item.iid, 2, forms},  // a search, no item
+      {"https://item.taobao.com/item.htm?xid=" + item.iid, 2, forms},
+      {"https://item.taobao.com/item.htm?id=12a", 2, forms},
+      {"https://item.taobao.com/item.htm?id=" + item.iid + "%20", 2, forms},
+      {"ftp://item.taobao.com/item.htm?id=" + item.iid, 2, forms},
+      {"http://shop.taobao.com/", 2, forms},
+      {"https://m.tb.cn/h.5Ab2Cd?sm=1", 2, short_link},
+      {"https://s.click.taobao.com/t?e=m%3D2", 2, short_link},
   };
   for (const Case& c : cases) {
     test::ProcessResult result;
     auto methods = MethodsDuring([&] { result = Cli({"convert", "address", c.address}); });
     EXPECT_EQ(result.exit_code, c.exit_code) << c.address << "\n" << result.err;
     if (c.exit_code == 0) {
-      EXPECT_NE(result.out.find(c.click), std::string::npos) << c.address << ": " << result.out;
+      EXPECT_NE(result.out.find(c.says), std::string::npos) << c.address << ": " << result.out;
       EXPECT_EQ(methods.size(), 2u) << "the configuration and the conversion, no more";
     }
     if (c.exit_code == 2) {
-      EXPECT_NE(result.err.find("understands"), std::string::npos) << result.err;
+      EXPECT_NE(result.err.find(c.says), std::string::npos) << c.address << ": " << result.err;
       EXPECT_TRUE(methods.empty()) << c.address;
     }
   }
