@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/CodePage.h"
+
 extern char** environ;
 
 namespace vendrix {
@@ -63,6 +65,28 @@ bool Spawn(const std::vector<std::string>& argv) {
 // The length of an http:// or https:// at the start of `address`, any letter case; 0 without.
 size_t WebSchemeLength(std::string_view address) {
   return StartsWithNoCase(address, "http://") ? 7 : StartsWithNoCase(address, "https://") ? 8 : 0;
+}
+
+// `word` with "%s" replaced by `address` (setting `placed`), "%%" by "%" and "%c" by ":".
+std::string Substitute(std::string_view word, const std::string& address, bool& placed) {
+  std::string arg;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char next = i + 1 < word.size() ? word[i + 1] : '\0';
+    if (word[i] == '%' && next == 's') {
+      arg += address;
+      placed = true;
+      ++i;
+    } else if (word[i] == '%' && next == '%') {
+      arg += '%';
+      ++i;
+    } else if (word[i] == '%' && next == 'c') {
+      arg += ':';  // a colon inside a command, which the list itself splits at
+      ++i;
+    } else {
+      arg += word[i];
+    }
+  }
+  return arg;
 }
 
 }  // namespace
@@ -148,55 +172,88 @@ CopiedAddress ReadCopiedAddress(std::string_view address) {
 std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
                                                       const std::string& address) {
   std::vector<std::vector<std::string>> commands;
-  size_t start = 0;
-  while (start <= browser.size()) {
-    size_t colon = browser.find(':', start);
-    if (colon == std::string_view::npos) colon = browser.size();
-    std::string_view command = browser.substr(start, colon - start);
-    start = colon + 1;
-
-    std::vector<std::string> argv;
-    bool placed = false;
-    size_t at = 0;
-    while (at < command.size()) {
-      size_t begin = command.find_first_not_of(" \t", at);
-      if (begin == std::string_view::npos) break;
-      size_t end = command.find_first_of(" \t", begin);
-      if (end == std::string_view::npos) end = command.size();
-      std::string_view word = command.substr(begin, end - begin);
-      at = end;
-      std::string arg;
-      for (size_t i = 0; i < word.size(); ++i) {
-        if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == 's') {
-          arg += address;
-          placed = true;
-          ++i;
-        } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') {
-          arg += '%';
-          ++i;
-        } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == 'c') {
-          arg += ':';  // a colon inside a command, which the list itself splits at
-          ++i;
-        } else {
-          arg += word[i];
-        }
-      }
-      argv.push_back(std::move(arg));
+  std::vector<std::string> argv;
+  std::string word;
+  bool in_word = false;  // a word has begun: quotes alone make an empty one
+  bool placed = false;   // "%s" was in one of the command's words
+  bool broken = false;   // a quote that never closes: the command cannot be read
+  auto end_word = [&] {
+    if (in_word) argv.push_back(Substitute(word, address, placed));
+    word.clear();
+    in_word = false;
+  };
+  auto end_command = [&] {
+    end_word();
+    if (!argv.empty() && !broken) {
+      if (!placed) argv.push_back(address);
+      commands.push_back(std::move(argv));
     }
-    if (argv.empty()) continue;
-    if (!placed) argv.push_back(address);
-    commands.push_back(std::move(argv));
+    argv.clear();
+    placed = false;
+    broken = false;
+  };
+  // Words as a POSIX shell splits them, with nothing expanded: blanks end a word, a colon a
+  // command; inside single quotes every byte stands for itself, inside double quotes a
+  // backslash keeps its meaning only before $ ` " \ and a line break, and elsewhere it takes
+  // the next byte as it is.
+  size_t i = 0;
+  while (i < browser.size()) {
+    char c = browser[i];
+    if (c == ':') {
+      end_command();
+      ++i;
+    } else if (c == ' ' || c == '\t' || c == '\n') {
+      end_word();
+      ++i;
+    } else if (c == '\\' && i + 1 < browser.size()) {
+      if (browser[i + 1] != '\n') {  // a backslash and a line break join two lines
+        word += browser[i + 1];
+        in_word = true;
+      }
+      i += 2;
+    } else if (c == '\'') {
+      in_word = true;
+      size_t close = browser.find('\'', i + 1);
+      if (close == std::string_view::npos) {
+        broken = true;
+        close = browser.size();
+      }
+      word += browser.substr(i + 1, close - i - 1);
+      i = close + 1;
+    } else if (c == '"') {
+      in_word = true;
+      for (++i; i < browser.size() && browser[i] != '"'; ++i) {
+        if (browser[i] == '\\' && i + 1 < browser.size() &&
+            std::string_view("$`\"\\\n").find(browser[i + 1]) != std::string_view::npos) {
+          ++i;
+          if (browser[i] == '\n') continue;
+        }
+        word += browser[i];
+      }
+      if (i >= browser.size()) broken = true;
+      ++i;
+    } else {
+      word += c;
+      in_word = true;
+      ++i;
+    }
   }
+  end_command();
   return commands;
 }
 
 bool OpenInWebBrowser(const std::string& address) {
   if (!IsWebAddress(address)) return false;
+  // The records hold GBK; the browser, like the terminal the address is printed on, reads
+  // UTF-8.
+  const std::string utf8 = GbkToUtf8(address);
   const char* browser = std::getenv("BROWSER");
+  // A BROWSER that names no command at all (empty, blanks, ":") is as good as unset.
+  bool unset = browser == nullptr ||
+               std::string_view(browser).find_first_not_of(": \t\n") == std::string_view::npos;
   std::vector<std::vector<std::string>> commands =
-      browser != nullptr && *browser != '\0'
-          ? BrowserCommands(browser, address)
-          : std::vector<std::vector<std::string>>{{link_defaults::kFallbackBrowser, address}};
+      unset ? std::vector<std::vector<std::string>>{{link_defaults::kFallbackBrowser, utf8}}
+            : BrowserCommands(browser, utf8);
   // The next command is for a browser that could not be started, not for one that failed.
   for (const std::vector<std::string>& argv : commands) {
     if (Spawn(argv)) return true;

@@ -55,22 +55,24 @@ struct CopiedAddress {
 // any address holding a blank or a control byte, is kUnknown.
 CopiedAddress ReadCopiedAddress(std::string_view address);
 
-// Hands a converted click address on (to the web browser, the terminal, the clipboard); true
-// when it went. The window and the tests supply their own.
+// Hands a converted click address (GBK, as the records hold it) on (to the web browser, the
+// terminal, the clipboard); true when it went. The window and the tests supply their own.
 using LinkOpener = std::function<bool(const std::string& address)>;
 
 // The commands, each an argument list, that `browser` (the value of BROWSER) names for
-// `address`: a colon-separated list, each command split at blanks, "%s" in an argument
-// replaced by the address, "%%" by "%" and "%c" by ":", the address appended to a command
-// without "%s".
-// Empty commands are left out.
+// `address`: a colon-separated list, each command split into words as a POSIX shell splits
+// them (blanks end a word; quotes and backslashes as the shell reads them, so that a quoted
+// or escaped blank or colon belongs to its word; nothing expanded), "%s" in a word replaced
+// by the address, "%%" by "%" and "%c" by ":", the address appended to a command without
+// "%s". Empty commands, and a command whose quote never closes, are left out.
 std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
                                                       const std::string& address);
 
-// Opens `address` in the user's web browser: the commands of BROWSER when it is set, tried in
-// order until one starts, else xdg-open; never through a shell. The browser runs in a session
-// of its own with its output discarded, and is reaped when it ends. False when `address` is not
-// a web address or no command could be started.
+// Opens `address` (GBK, as the records hold it) in the user's web browser, handing it over in
+// UTF-8: the commands of BROWSER when it names any, tried in order until one starts, else
+// xdg-open; never through a shell. The browser runs in a session of its own with its output
+// discarded, and is reaped when it ends. False when `address` is not a web address or no
+// command could be started.
 bool OpenInWebBrowser(const std::string& address);
 
 }  // namespace vendrix

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/Links.h"
+#include "platform/CodePage.h"
 
 namespace vendrix {
 namespace {
@@ -26,7 +27,8 @@ class LinksTest : public ::testing::Test {
     for (const char* name : {"firefox", "chromium", "xdg-open", "broken"}) {
       std::string path = dir_ + "/" + name;
       std::ofstream(path) << "#!/bin/sh\n"
-                          << "for a in \"$@\"; do echo \"$a\"; done > '" << Log(name) << ".tmp'\n"
+                          << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << Log(name)
+                          << ".tmp'\n"
                           << "mv '" << Log(name) << ".tmp' '" << Log(name) << "'\n"
                           << (std::string(name) == "broken" ? "exit 3\n" : "");
       ::chmod(path.c_str(), 0755);
@@ -59,7 +61,10 @@ class LinksTest : public ::testing::Test {
 };
 
 TEST_F(LinksTest, BrowserListIsTriedInOrderWithoutAShell) {
-  const std::string address = "http://click/item?id=1&nick=a;$(id)`id`|x";
+  // The records hold GBK; the browser gets the UTF-8 bytes the terminal shows. Quotes and
+  // backslashes in the address are never read as the command's own.
+  const std::string address = "http://click/item?id=1&nick=淘客;$(id)`id`|x'\"\\y";
+  const std::string gbk = Utf8ToGbk(address);
   struct Case {
     const char* browser;  // nullptr: BROWSER unset
     const char* started;  // the fake browser that must have run
@@ -76,6 +81,18 @@ TEST_F(LinksTest, BrowserListIsTriedInOrderWithoutAShell) {
       {"::no-such-browser %s::chromium", "chromium", address + "\n"},
       // A browser that starts and then fails has been started: the next is not tried.
       {"broken:firefox", "broken", address + "\n"},
+      // No command at all is no BROWSER.
+      {":", "xdg-open", address + "\n"},
+      {" : :", "xdg-open", address + "\n"},
+      // Words as a POSIX shell splits them: quotes and backslashes, never expansions.
+      {"firefox '%s'", "firefox", address + "\n"},
+      {"firefox \"%s\"", "firefox", address + "\n"},
+      {"chromium \"--class=Web Browser\" --x='a:b $HOME' %s", "chromium",
+       "--class=Web Browser\n--x=a:b $HOME\n" + address + "\n"},
+      {"chromium --y=a\\ b\\:c\\\"d\\\\ \"e\\\"\\f\"", "chromium",
+       "--y=a b:c\"d\\\ne\"\\f\n" + address + "\n"},
+      {"'no such browser' %s:firefox '' %s", "firefox", "\n" + address + "\n"},
+      {"firefox 'never closed %s", "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.browser ? c.browser : "(unset)");
@@ -87,13 +104,17 @@ TEST_F(LinksTest, BrowserListIsTriedInOrderWithoutAShell) {
     } else {
       ::unsetenv("BROWSER");
     }
-    EXPECT_TRUE(OpenInWebBrowser(address));
-    EXPECT_EQ(StartedWith(c.started), c.arguments);
+    if (*c.started == '\0') {
+      EXPECT_FALSE(OpenInWebBrowser(gbk)) << "a command that cannot be read starts nothing";
+    } else {
+      EXPECT_TRUE(OpenInWebBrowser(gbk));
+      EXPECT_EQ(StartedWith(c.started), c.arguments);
+    }
     if (std::string(c.started) != "firefox") {
       EXPECT_EQ(StartedWith("firefox", 200ms), "");
     }
   }
-  EXPECT_EQ(StartedWith("xdg-open", 10ms), "") << "with BROWSER set, xdg-open is never tried";
+  EXPECT_EQ(StartedWith("xdg-open", 10ms), "") << "with a command set, xdg-open is never tried";
 }
 
 TEST_F(LinksTest, NothingStartsForAnAddressThatIsNotWebOrABrowserThatIsMissing) {
