@@ -216,7 +216,7 @@ int RunCli(int argc, char** argv) {
     std::cout << kUsageText;
     return kOk;
   }
-  return Usage("unknown command '" + command + "'");
+  return Usage("unknown command '" + CellText(command) + "'");
 }
 
 }  // namespace vendrix

@@ -53,6 +53,7 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"get", "--timeout", "x", "http://h/"}, "--timeout takes a number of milliseconds"},
       {{"get", "--bogus", "http://h/"}, "unknown option '--bogus'"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"frob\x1b[2J"}, "unknown command 'frob [2J'"},
       {{"config", "extra"}, "unexpected argument 'extra'"},
       {{"categories", "--all"}, "unknown option '--all'"},
       {{"search", "--region", "杭州", "江苏"}, "unexpected argument '江苏'"},
