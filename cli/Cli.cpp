@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -180,9 +182,8 @@ int Config(const std::vector<std::string>& args) {
   return kOk;
 }
 
-}  // namespace
-
-int RunCli(int argc, char** argv) {
+// The command named by argv[1], run; its exit status.
+int RunCommand(int argc, char** argv) {
   if (argc < 2) return Usage("no command given");
   std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
@@ -217,6 +218,21 @@ int RunCli(int argc, char** argv) {
     return kOk;
   }
   return Usage("unknown command '" + CellText(command) + "'");
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv) {
+  int status = RunCommand(argc, argv);
+  // Output that never arrived (a full disk, a closed file) is a failure, not a short success.
+  errno = 0;
+  std::cout.flush();
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
+    std::cerr << "vendrix-cli: the output could not be written"
+              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << "\n";
+    return status == kOk ? kFailed : status;
+  }
+  return status;
 }
 
 }  // namespace vendrix

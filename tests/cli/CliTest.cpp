@@ -30,6 +30,11 @@ TEST(CliGetTest, FailuresGoToStderrWithExitOne) {
   EXPECT_EQ(status.exit_code, 1);
   EXPECT_EQ(status.out, "fine");
   EXPECT_EQ(status.err, "HTTP/1.1 404 Not Found\n");
+  // A body that could not be written out (a full disk) is a failure, not a short success.
+  auto full = RunProcess("/bin/sh", {"-c", std::string(VENDRIX_CLI) + " get " + server.Base() +
+                                               "/ok >/dev/full"});
+  EXPECT_EQ(full.exit_code, 1);
+  EXPECT_TRUE(full.err.starts_with("vendrix-cli: the output could not be written")) << full.err;
 
   ScriptedServer silent([](test::ServerConnection& c) {
     c.ReadRequest();
