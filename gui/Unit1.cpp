@@ -120,8 +120,8 @@ TForm1::~TForm1() {
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
-  // The worker's last write: reading it orders all the search wrote before the finder goes,
-  // also for the thread checker, which cannot see the end of a Qt thread.
+  // The worker's write after the search: reading it orders all the search wrote before the
+  // finder goes, also for the thread checker, which cannot see the end of a Qt thread.
   Searching.load(std::memory_order_acquire);
 }
 
@@ -267,7 +267,8 @@ void TForm1::MakeColumns() {
 void TForm1::Button1Click() { StartSearch(); }
 
 void TForm1::StartSearch() {
-  if (Searching.load()) return;
+  // Until the end of the last search has been handled, Button1 stays disabled.
+  if (Searching.load() || !Button1->isEnabled()) return;
   SetCaption(QString::fromUtf8(kSearchingCaption));
   int low = ComboBoxEx1->currentIndex();
   int high = ComboBoxEx2->currentIndex();

@@ -345,6 +345,18 @@ TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
   EXPECT_EQ(f.ListView1->rowCount(), 120);
   QTest::qWait(500);
   EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
+
+  // A press the moment the end of a search has enabled 确定 starts the next search.
+  QString caption_after_press;
+  QObject::connect(&f, &TForm1::SearchEnded, &f, [&] {
+    if (!caption_after_press.isEmpty()) return;
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    caption_after_press = f.windowTitle();
+  });
+  f.Button1Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !caption_after_press.isEmpty(); }, 20000));
+  EXPECT_EQ(caption_after_press, "正在搜索卖家,请稍等......") << "the press was dropped";
+  ASSERT_TRUE(WaitForSearch());
 }
 
 TEST_F(WindowTest, SearchesBackToBackEachEndWithTheirOwnRows) {
