@@ -115,14 +115,18 @@ void TForm1::RunStartUp() {
 }
 
 TForm1::~TForm1() {
-  delete ApplicationEvents1;
   closing_ = true;
+  delete ApplicationEvents1;
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
   // The worker's write after the search: reading it orders all the search wrote before the
   // finder goes, also for the thread checker, which cannot see the end of a Qt thread.
   Searching.load(std::memory_order_acquire);
+  // The page calls back as it goes (a script's answer comes then, empty): it goes while the
+  // window is whole and closing, not among the children a QWidget deletes after it.
+  delete WebBrowser1;
+  WebBrowser1 = nullptr;
 }
 
 void TForm1::BuildLayout() {
@@ -214,6 +218,7 @@ void TForm1::BuildLayout() {
   WebBrowser1->setGeometry(3, 7, 581, 655);
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    if (closing_) return;
     emit PageLoaded(ok);
     // Whether this load went well or not, the page on show says which one it is.
     if (loading_row_ >= 0 && !confirming_) {
@@ -389,8 +394,9 @@ void TForm1::ConfirmShopPageShown(int mark) {
       "  return last !== null && last.data === '" +
           QString::number(mark) + "';})()",
       [this, mark](const QVariant& shown) {
-        // Another page was handed over meanwhile, or this one was already seen.
-        if (mark != page_mark_ || loading_row_ < 0) return;
+        // Another page was handed over meanwhile, or this one was already seen; or the window
+        // is going, and its page with it.
+        if (closing_ || mark != page_mark_ || loading_row_ < 0) return;
         if (shown.toBool()) {
           confirming_ = false;
           shown_row_ = std::exchange(loading_row_, -1);

@@ -794,6 +794,20 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   EXPECT_TRUE(red_text) << "the row under the pointer is drawn in RGB(239, 29, 29)";
 }
 
+// A window destroyed while its page still has to answer whose it is: the answer, which comes as
+// the page goes, finds a window that has closed, and nothing of the window is used after.
+TEST_F(WindowTest, DestroyedWhileThePageAnswers_NothingRunsIntoIt) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  QSignalSpy shown(form_.get(), &TForm1::ShopPageShown);
+  // Right after the page has loaded, when the window has just asked it.
+  QObject::connect(form_.get(), &TForm1::PageLoaded, form_.get(), [&] { form_.reset(); },
+                   Qt::QueuedConnection);
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_ == nullptr; }, 10000));
+  QTest::qWait(300);
+  EXPECT_EQ(shown.count(), 0);
+}
+
 TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {
   StartSandbox({.seed = 7, .latency_ms = 5000});
   OpenWindow(false);
