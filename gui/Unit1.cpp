@@ -21,6 +21,7 @@
 #include "app/ShopPage.h"
 #include "gui/AddressLabel.h"
 #include "gui/AffiliateTools.h"
+#include "gui/BrowserEngine.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
@@ -80,7 +81,11 @@ class TApplicationEvents : public QObject {
 }  // namespace
 
 TForm1::TForm1(Settings settings, QWidget* parent)
-    : QWidget(parent), finder_(std::move(settings)), open_link_(OpenInWebBrowser) {
+    : QWidget(parent), finder_(std::move(settings)) {
+  // The user's web browser starts in the environment the user set, not the engine's.
+  open_link_ = [](const std::string& address) {
+    return OpenInWebBrowser(address, TBrowserEngine::UserEnvironment());
+  };
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
   RunStartUp();

@@ -69,8 +69,14 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     recorder_path_ = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".txt";
     std::remove(recorder_path_.c_str());
+    std::remove((recorder_path_ + ".env").c_str());
     std::string script = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".sh";
-    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << recorder_path_ << "'\n";
+    // The address, and the environment the browser started in as far as the window's
+    // embedded browser set it up.
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << recorder_path_ << "'\n"
+                          << "echo \"${QT_XCB_GL_INTEGRATION-unset}|"
+                          << "${QTWEBENGINE_CHROMIUM_FLAGS-unset}\" >> '" << recorder_path_
+                          << ".env'\n";
     chmod(script.c_str(), 0755);
     qputenv("BROWSER", QByteArray::fromStdString(script));
   }
@@ -135,9 +141,10 @@ class WindowTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << "no answer from the page";
     return result;
   }
-  std::vector<std::string> Recorded() const {
+  // The addresses the web browser was started with (or, with ".env", the environment it saw).
+  std::vector<std::string> Recorded(const std::string& suffix = "") const {
     std::vector<std::string> lines;
-    std::ifstream file(recorder_path_);
+    std::ifstream file(recorder_path_ + suffix);
     for (std::string line; std::getline(file, line);) lines.push_back(line);
     return lines;
   }
@@ -771,6 +778,10 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   QTest::mouseClick(f.Label2, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
   EXPECT_EQ(Recorded()[0], sandbox_->Base()) << "the vendor's address opens";
+  // The browser starts in the environment this program was given, not the one its embedded
+  // browser runs in (GuiTestMain gives these flags, and no OpenGL integration).
+  ASSERT_EQ(Recorded(".env").size(), 1u);
+  EXPECT_EQ(Recorded(".env")[0], "unset|--disable-gpu --disable-background-networking");
   // A press on the label released elsewhere, or a release that was not pressed there, opens
   // nothing.
   int opened = 0;
