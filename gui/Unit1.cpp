@@ -30,6 +30,7 @@
 #include "gui/SellerListDelegate.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
+#include "gui/WindowKeys.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -103,6 +104,12 @@ TForm1::TForm1(Settings settings, QWidget* parent)
       [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
   // The seller list's menu, the copies and the further search conditions.
   tools_ = new TAffiliateTools(*this, finder_, *loader_);
+  keys_ = new TWindowKeys(*this, {.press_button1 =
+                                      [this] {
+                                        SpinEdit1->Commit();
+                                        Button1Click();
+                                      },
+                                  .show_page = [this](int row) { ShowShopPage(row); }});
   ApplicationEvents1 = new TApplicationEvents(this);
 }
 
@@ -309,11 +316,14 @@ void TForm1::StartSearch() {
 }
 
 void TForm1::EnableControls(bool enabled) {
+  // The focus that disabling takes away comes back when the controls do.
+  if (!enabled) keys_->SearchStarting();
   for (QWidget* control : std::initializer_list<QWidget*>{
            ComboBox1, ComboBox3, ComboBoxEx1, ComboBoxEx2, SpinEdit1, Button1, ListView1,
            WebBrowser1}) {
     control->setEnabled(enabled);
   }
+  if (enabled) keys_->SearchEnded();
 }
 
 void TForm1::FillList(const SearchOutcome& outcome) {
@@ -511,20 +521,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
   switch (event->type()) {
-    case QEvent::KeyPress: {
-      // Button1 is the default button: Enter in any control of the window but the page presses
-      // it, with the count brought into range first.
-      auto* key = static_cast<QKeyEvent*>(event);
-      auto* widget = qobject_cast<QWidget*>(target);
-      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
-          (widget == this || isAncestorOf(widget)) && !AimedAtPage(target) &&
-          Button1->isEnabled()) {
-        SpinEdit1->Commit();
-        Button1Click();
-        return true;
-      }
-      return AimedAtPage(target);
-    }
+    case QEvent::KeyPress:
+      return keys_->KeyPress(target, static_cast<QKeyEvent*>(event)) || AimedAtPage(target);
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
     case QEvent::ContextMenu:

@@ -25,6 +25,7 @@ class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
 class TSellerListDelegate;
+class TWindowKeys;
 
 namespace window_defaults {
 inline constexpr int kClientWidth = 954;
@@ -75,8 +76,8 @@ class TForm1 : public QWidget {
   void FormResize();
   void Label2Click();
   // Sees every event of the application before its receiver; true drops it. Keys, right-clicks
-  // and the back and forward buttons never reach the page; Enter anywhere else in the window
-  // presses Button1.
+  // and the back and forward buttons never reach the page (TWindowKeys says which keys act
+  // for it); Enter in the search box presses Button1.
   bool ApplicationEvents1Message(QObject* target, QEvent* event);
 
   // The window's parts, named as in its layout.
@@ -136,6 +137,7 @@ class TForm1 : public QWidget {
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
+  TWindowKeys* keys_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   int page_mark_ = 0;          // the mark of the shop page handed to the browser last

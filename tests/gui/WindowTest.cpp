@@ -201,6 +201,25 @@ class WindowTest : public ::testing::Test {
     auto* note = form_->findChild<QLabel*>("CopyNote");
     return note != nullptr && note->isVisible() ? note->text() : QString();
   }
+  // Makes the window the active one, as a user's click on it does: keys go to its focus.
+  void ActivateWindow() {
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  }
+  // Presses `key` as a keyboard does: to whatever has the focus in the active window.
+  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(form_->windowHandle(), key, modifiers);
+  }
+  bool FocusInPage() const {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr &&
+           (focus == form_->WebBrowser1 || form_->WebBrowser1->isAncestorOf(focus));
+  }
+  std::string FocusName() const {
+    QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr ? "nothing has the focus"
+                            : "the focus is on a " + std::string(focus->metaObject()->className());
+  }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
     return QPoint(list->columnViewportPosition(2) + 10,
@@ -714,15 +733,22 @@ TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
   EXPECT_EQ(RunJs("document.scripts.length").toInt(), 0);
 }
 
-// Keys aimed at the page never reach it; Enter anywhere else presses the default button.
-TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePressesButton1) {
-  StartSandbox();
-  OpenWindow();
+// Keys aimed at the page never reach it, but Tab and Shift+Tab lead out of it and Ctrl+C copies
+// its selected text; Enter in the search box presses the default button, in the seller list it
+// shows the current row's page.
+TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterInTheListShowsItsRow) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
   TForm1& f = *form_;
+  ActivateWindow();
   QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
   EventRecorder at_page(page);
-  QTest::keyClick(page, Qt::Key_A);
-  QTest::keyClick(page, Qt::Key_Return);
+  f.ListView1->setFocus();
+  Press(Qt::Key_Tab);
+  EXPECT_TRUE(FocusInPage()) << "Tab leads from the list to the page, not through its cells: "
+                             << FocusName();
+  EXPECT_EQ(f.ListView1->currentRow(), 0);
+  Press(Qt::Key_A);
+  Press(Qt::Key_Return);
   QTest::mouseClick(page, Qt::RightButton, {}, QPoint(50, 50));
   QTest::qWait(100);
   EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
@@ -731,16 +757,91 @@ TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePres
   QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(5, 600));
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 1) << "left clicks pass";
 
+  // Ctrl+C copies what is selected on the page; the page still gets no key.
+  QGuiApplication::clipboard()->setText("before");
+  RunJs("getSelection().selectAllChildren(document.querySelector('.myshop_title'))");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.WebBrowser1->hasSelection(); }, 5000));
+  Press(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("卖家昵称："))
+      << QGuiApplication::clipboard()->text().toStdString();
+  EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
+
+  // Tab and Shift+Tab leave the page, as they leave any control.
+  ASSERT_TRUE(FocusInPage()) << FocusName();
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), f.ComboBox1) << FocusName();
+  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(FocusInPage()) << FocusName();
+  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), f.ListView1) << FocusName();
+
   EventRecorder at_list(f.ListView1->viewport());
   QTest::mouseClick(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(0));
   EXPECT_EQ(at_list.Count(QEvent::MouseButtonPress), 1) << "right-clicks elsewhere pass";
   EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
 
+  // Enter in the seller list shows the current row's page at once, and searches nothing.
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
+  QSignalSpy ended(&f, &TForm1::SearchEnded);
+  int pages = LogLines({"taobao.items.search"});
   f.ListView1->setFocus();
-  QTest::keyClick(f.ListView1, Qt::Key_Return);
-  EXPECT_TRUE(TForm1::Searching.load()) << "Enter in the seller list presses Button1";
-  EXPECT_EQ(f.windowTitle(), "正在搜索卖家,请稍等......");
-  ASSERT_TRUE(WaitForSearch());
+  Press(Qt::Key_Down);
+  Press(Qt::Key_Return);
+  ASSERT_TRUE(shown.count() > 0 || shown.wait(10000)) << "no page for the row Enter was pressed on";
+  EXPECT_EQ(shown.at(0).at(0).toInt(), 1);
+  EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(1, 2)->text()));
+  QTest::qWait(400);
+  EXPECT_EQ(LogLines({"taobao.items.search"}), pages + 1) << "one page, not one more at rest";
+  EXPECT_EQ(ended.count(), 0) << "Enter in the seller list starts no search";
+
+  // Enter in the search box presses 确定.
+  f.ComboBox3->setFocus();
+  Press(Qt::Key_Return);
+  EXPECT_TRUE(ended.count() > 0 || ended.wait(20000)) << "Enter in the search box presses Button1";
+}
+
+// A selection moved by keys shows its row's page once it has rested; a search gives the focus
+// back to where it was.
+TEST_F(WindowTest, ASelectionMovedByKeysShowsItsPage_ASearchGivesTheFocusBack) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  ActivateWindow();
+  f.ListView1->setFocus();
+  auto selected = [&] { return f.ListView1->selectionModel()->selectedRows().at(0).row(); };
+  const struct {
+    Qt::Key key;
+    int presses;
+  } moves[] = {{Qt::Key_Down, 1}, {Qt::Key_PageDown, 1}, {Qt::Key_Home, 1},
+               {Qt::Key_End, 1},  {Qt::Key_Up, 3}};
+  for (const auto& move : moves) {
+    int from = selected();
+    int pages = LogLines({"taobao.items.search"});
+    QSignalSpy shown(&f, &TForm1::ShopPageShown);
+    // Pressed in a row, as fast as keys repeat: only where they stop is asked for.
+    for (int i = 0; i < move.presses; ++i) Press(move.key);
+    int to = selected();
+    ASSERT_NE(to, from) << "key " << move.key;
+    ASSERT_TRUE(shown.wait(10000)) << "no page for row " << to << " after key " << move.key;
+    EXPECT_EQ(shown.at(0).at(0).toInt(), to);
+    EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(to, 2)->text()));
+    EXPECT_EQ(LogLines({"taobao.items.search"}), pages + 1) << "key " << move.key;
+  }
+
+  // Where the focus was when the search started, there it is when it ends.
+  const struct {
+    QWidget* focus;
+    std::function<void()> search;
+  } searches[] = {
+      {f.ComboBox3, [&] { Press(Qt::Key_Return); }},
+      {f.Button1, [&] { QTest::mouseClick(f.Button1, Qt::LeftButton); }},
+  };
+  for (const auto& search : searches) {
+    search.focus->setFocus();
+    QSignalSpy ended(&f, &TForm1::SearchEnded);
+    search.search();
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(20000));
+    EXPECT_EQ(QApplication::focusWidget(), search.focus) << FocusName();
+  }
 }
 
 TEST_F(WindowTest, VendorLinkAndHotRow) {
