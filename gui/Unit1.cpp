@@ -44,6 +44,10 @@ const QColor kActiveCaption(10, 36, 106);
 const QColor kLinkHover(255, 85, 0);
 const char* const kSearchingCaption = "正在搜索卖家,请稍等......";
 const char* const kNothingFound = "没有找到相关卖家";
+// Said over the page for two seconds when a click could not do what it was for.
+const char* const kConversionFailed = "推广链接获取失败";
+const char* const kBrowserFailed = "无法启动浏览器";
+const char* const kShopPageFailed = "店铺信息获取失败";
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
@@ -96,10 +100,12 @@ TForm1::TForm1(Settings settings, QWidget* parent)
       [this](const std::string& address, TPageLoader::Use use) {
         if (use == TPageLoader::Use::kCopy) {
           tools_->Copy(address, QString::fromUtf8("推广链接已复制"));
-          return;
+        } else if (address.empty()) {
+          tools_->Say(QString::fromUtf8(kConversionFailed));
+        } else {
+          OpenLink(address);
+          emit LinkOpened(QString::fromStdString(address));
         }
-        open_link_(address);
-        emit LinkOpened(QString::fromStdString(address));
       },
       [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
   // The seller list's menu, the copies and the further search conditions.
@@ -390,6 +396,9 @@ void TForm1::ShowShopPage(int row) {
 void TForm1::PageReady(const ShopPageJob& job) {
   if (closing_) return;
   finder_.StoreShopPage(job);
+  // The page still shows the seller; without the shop or the items it would pass for a shop
+  // that has none.
+  if (!job.loaded) tools_->Say(QString::fromUtf8(kShopPageFailed));
   loading_row_ = static_cast<int>(job.row);
   page_checks_ = 0;
   confirming_ = false;
@@ -488,7 +497,11 @@ void TForm1::FormResize() {
   WebBrowser1->resize(GroupBox2->width() - 6, GroupBox2->height() - 10);
 }
 
-void TForm1::Label2Click() { open_link_(finder_.GetSettings().VendorBase); }
+void TForm1::Label2Click() { OpenLink(finder_.GetSettings().VendorBase); }
+
+void TForm1::OpenLink(const std::string& address) {
+  if (!open_link_(address)) tools_->Say(QString::fromUtf8(kBrowserFailed));
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   QEvent::Type type = event->type();

@@ -130,6 +130,8 @@ class TForm1 : public QWidget {
   // Asks the page whether it is the one of mark `mark`, again and again for a while.
   void ConfirmShopPageShown(int mark);
   void SetPageBusy(bool busy);
+  // Hands `address` to the link opener; says so over the page when no web browser started.
+  void OpenLink(const std::string& address);
 
   ShopFinder finder_;
   LinkOpener open_link_;

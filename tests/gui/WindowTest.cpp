@@ -670,6 +670,41 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(pages.back(), pages.front());
 }
 
+// A click that cannot do what it is for says so over the page, for two seconds, as a failed
+// copy does: the web browser that does not start, the conversion that fails, the shop page
+// whose calls fail.
+TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  ASSERT_FALSE(SpreadLink(".title a", QRect(0, 0, 200, 200)).isEmpty());
+  auto no_browser = [&] { f.SetLinkOpener([](const std::string&) { return false; }); };
+  auto no_platform = [&] { sandbox_->Stop(); };
+  const struct {
+    const char* what;
+    std::function<void()> before;
+    std::function<void()> click;
+    const char* said;
+  } clicks[] = {
+      {"an item, no browser", no_browser, [&] { ClickOnPage(QPoint(100, 100)); }, "无法启动浏览器"},
+      {"the vendor's address, no browser", no_browser,
+       [&] { QTest::mouseClick(f.Label2, Qt::LeftButton); }, "无法启动浏览器"},
+      {"an item, no platform", no_platform, [&] { ClickOnPage(QPoint(100, 100)); },
+       "推广链接获取失败"},
+      {"a row, no platform", no_platform,
+       [&] { QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(2)); },
+       "店铺信息获取失败"},
+  };
+  for (const auto& click : clicks) {
+    if (auto* note = f.findChild<QLabel*>("CopyNote")) note->hide();  // the last one's gone
+    click.before();
+    click.click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Note() == click.said; }, 10000))
+        << click.what << ": " << Note().toStdString();
+  }
+  EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
+      << "the row's page shows all the same";
+}
+
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
 // says so over the page; a middle click opens it as a click does; a closing window opens
 // nothing.
