@@ -28,6 +28,7 @@
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/StartUpNotice.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "gui/WindowKeys.h"
@@ -124,12 +125,15 @@ void TForm1::RunStartUp() {
   // time the first shop page comes. That start needs this thread's turns: the two calls run on
   // a worker meanwhile, and this thread serves the browser until they are done.
   WebBrowser1->setUrl(QUrl("about:blank"));
+  start_up_ = new TStartUpNotice(this);
+  start_up_->Begin();
   QEventLoop serving;
   std::unique_ptr<QThread> worker(QThread::create([this] { finder_.StartUp(); }));
   connect(worker.get(), &QThread::finished, &serving, &QEventLoop::quit);
   worker->start();
   serving.exec(QEventLoop::ExcludeUserInputEvents);
   worker->wait();
+  start_up_->Done(finder_);
 }
 
 TForm1::~TForm1() {
@@ -292,6 +296,11 @@ void TForm1::Button1Click() { StartSearch(); }
 void TForm1::StartSearch() {
   // Until the end of the last search has been handled, Button1 stays disabled.
   if (Searching.load() || !Button1->isEnabled()) return;
+  // Without its configuration no search can run; the window says why instead.
+  if (start_up_->ConfigurationUnreadable()) {
+    SetCaption(window_defaults::kProductName);
+    return;
+  }
   SetCaption(QString::fromUtf8(kSearchingCaption));
   int low = ComboBoxEx1->currentIndex();
   int high = ComboBoxEx2->currentIndex();

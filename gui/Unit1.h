@@ -25,6 +25,7 @@ class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
 class TSellerListDelegate;
+class TStartUpNotice;
 class TWindowKeys;
 
 namespace window_defaults {
@@ -140,6 +141,7 @@ class TForm1 : public QWidget {
   TPageLoader* loader_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
   TWindowKeys* keys_ = nullptr;
+  TStartUpNotice* start_up_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   int page_mark_ = 0;          // the mark of the shop page handed to the browser last

@@ -30,6 +30,7 @@
 #include "gui/Unit1.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
+#include "tests/support/ScriptedServer.h"
 
 namespace vendrix {
 namespace {
@@ -703,6 +704,71 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
   }
   EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
       << "the row's page shows all the same";
+}
+
+// While start-up waits for a slow configuration server a small window says it is under way;
+// a configuration that could not be read is said, with its reason, instead of a search that
+// finds nobody.
+TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
+  test::ScriptedServer slow([](test::ServerConnection& c) {
+    if (c.ReadRequest().empty() || !c.Sleep(std::chrono::milliseconds(1500))) return;
+    c.Send(test::HttpReply("404 Not Found", "gone"));
+  });
+  const struct {
+    std::string base;
+    bool slow;
+    const char* reason;
+  } starts[] = {{slow.Base() + "/", true, "HTTP/1.1 404 Not Found"},
+                {"http://127.0.0.1:1/", false, "Socket Error"}};
+  for (const auto& start : starts) {
+    Settings settings;
+    settings.VendorBase = start.base;
+    QString notice;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* label = qobject_cast<QLabel*>(window);
+        if (label != nullptr && label->objectName() == "StartUpNotice" && label->isVisible()) {
+          notice = label->text();
+        }
+      }
+    });
+    look.start(50);
+    form_ = std::make_unique<TForm1>(settings);
+    look.stop();
+    if (start.slow) {
+      EXPECT_EQ(notice, "Vendrix 正在启动,请稍等......") << start.base;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      EXPECT_FALSE(window->objectName() == "StartUpNotice" && window->isVisible())
+          << "the notice goes with the start-up";
+    }
+
+    QStringList said;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        said << box->text();
+        box->accept();
+      }
+    });
+    answer.start(50);
+    form_->FormCreate();
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 20000)) << start.base;
+    QTest::qWait(300);
+    ASSERT_EQ(said.size(), 1) << said.join(" / ").toStdString();
+    EXPECT_TRUE(said[0].startsWith("配置读取失败")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QString::fromStdString(start.base) + "taoke/api.php"));
+    EXPECT_TRUE(said[0].contains(start.reason)) << said[0].toStdString();
+    EXPECT_EQ(form_->ComboBox1->count(), 0);
+    EXPECT_EQ(form_->windowTitle(), "Vendrix");
+    // So does every search asked for later.
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return said.size() == 2; }, 5000));
+    EXPECT_EQ(said[1], said[0]);
+    form_.reset();
+  }
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
