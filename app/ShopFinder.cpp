@@ -378,11 +378,19 @@ bool ShopFinder::RunConversion(ConversionJob& job) {
   if (job.kind == ConversionJob::kItem) {
     const ATaobaokeConvertInfo* table = nullptr;
     if (!TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
-                                  table) ||
-        TaobaokeConvert1.RowsWritten() == 0) {
+                                  table)) {
       return false;
     }
-    address = (*table)[0].click_url;
+    // The entry of the item asked for, found by its id; an entry naming another item is not
+    // this item's address. Only an entry without an id (the configuration may ask for none)
+    // is taken by its place, the first.
+    const TaobaokeConvertInfo* entry = nullptr;
+    for (size_t k = 0; k < TaobaokeConvert1.RowsWritten() && entry == nullptr; ++k) {
+      const TaobaokeConvertInfo& row = (*table)[k];
+      if (row.iid == job.item_cond.iids || (k == 0 && row.iid.empty())) entry = &row;
+    }
+    if (entry == nullptr) return false;
+    address = entry->click_url;
   } else {
     const ATaobaokeShopInfo* table = nullptr;
     // The table keeps rows of earlier calls: a reply without shops must not open the last one.

@@ -62,10 +62,11 @@ class ShopFinderTest : public ::testing::Test {
       }
       if (method == "taobao.taobaoke.items.convert") {
         std::string click = click_(r.params.at("iids"));
-        return Document("r",
-                        "<total_results>1</total_results><taobaoke_items>" +
-                            (click.empty() ? "" : "<i><click_url>" + click + "</click_url></i>") +
-                            "</taobaoke_items>");
+        std::string iid = converted_iid_.empty() ? "" : "<iid>" + converted_iid_ + "</iid>";
+        return Document("r", "<total_results>1</total_results><taobaoke_items>" +
+                                 (click.empty() ? "" : "<i>" + iid + "<click_url>" + click +
+                                                           "</click_url></i>") +
+                                 "</taobaoke_items>");
       }
       if (method == "taobao.taobaoke.shops.convert") {
         std::string click = click_(r.params.at("sids"));
@@ -143,6 +144,8 @@ class ShopFinderTest : public ::testing::Test {
   std::function<std::string(const std::string&)> click_ = [](const std::string& id) {
     return "http://click/" + id;
   };
+  // The item an item conversion's entry names; empty: the entry names none.
+  std::string converted_iid_;
   std::function<std::string(int)> page_ = [](int page) { return ItemsPage(Sellers((page - 1) * 40, 40)); };
   std::function<std::string(const std::vector<std::string>&)> users_ =
       [](const std::vector<std::string>& nicks) {
@@ -619,7 +622,13 @@ TEST_F(ShopFinderTest, OnlyAWebAddressThisConversionWroteIsOpened) {
   }
   click_ = [](const std::string&) { return "HTTPS://click/x"; };
   EXPECT_TRUE(finder->OpenItemLink("7", open));
-  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/sid-s0", "HTTPS://click/x"}));
+  // An entry naming another item is not this item's address, whatever its place.
+  converted_iid_ = "8";
+  EXPECT_FALSE(finder->OpenItemLink("7", open));
+  converted_iid_ = "7";
+  EXPECT_TRUE(finder->OpenItemLink("7", open));
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://click/sid-s0", "HTTPS://click/x",
+                                              "HTTPS://click/x"}));
 }
 
 }  // namespace
