@@ -26,9 +26,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+// The name of an environment entry "NAME=value" (or of a bare "NAME").
+std::string_view EntryName(std::string_view entry) { return entry.substr(0, entry.find('=')); }
+
 // Starts `argv` found on PATH, detached from us: a session of its own, default signal
-// handling, no terminal input or output. False when it could not be started at all.
-bool Spawn(const std::vector<std::string>& argv) {
+// handling, no terminal input or output, the environment `envp`. False when it could not be
+// started at all.
+bool Spawn(const std::vector<std::string>& argv, char* const* envp) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -50,7 +54,7 @@ bool Spawn(const std::vector<std::string>& argv) {
   }
   pid_t pid = 0;
   // glibc reports a program that cannot be executed as the result of the call itself.
-  int error = posix_spawnp(&pid, args[0], &files, &attributes, args.data(), environ);
+  int error = posix_spawnp(&pid, args[0], &files, &attributes, args.data(), envp);
   posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attributes);
   if (error != 0) return false;
@@ -242,11 +246,24 @@ std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
   return commands;
 }
 
-bool OpenInWebBrowser(const std::string& address) {
+bool OpenInWebBrowser(const std::string& address, const std::vector<std::string>& changes) {
   if (!IsWebAddress(address)) return false;
   // The records hold GBK; the browser, like the terminal the address is printed on, reads
   // UTF-8.
   const std::string utf8 = GbkToUtf8(address);
+  // Our environment, read here and never written: the entries `changes` names give way to it.
+  std::vector<char*> envp;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    bool changed = false;
+    for (const std::string& change : changes) {
+      changed = changed || EntryName(change) == EntryName(*entry);
+    }
+    if (!changed) envp.push_back(*entry);
+  }
+  for (const std::string& change : changes) {
+    if (change.find('=') != std::string::npos) envp.push_back(const_cast<char*>(change.c_str()));
+  }
+  envp.push_back(nullptr);
   const char* browser = std::getenv("BROWSER");
   // A BROWSER that names no command at all (empty, blanks, ":") is as good as unset.
   bool unset = browser == nullptr ||
@@ -256,7 +273,7 @@ bool OpenInWebBrowser(const std::string& address) {
             : BrowserCommands(browser, utf8);
   // The next command is for a browser that could not be started, not for one that failed.
   for (const std::vector<std::string>& argv : commands) {
-    if (Spawn(argv)) return true;
+    if (Spawn(argv, envp.data())) return true;
   }
   return false;
 }

@@ -71,8 +71,9 @@ std::vector<std::vector<std::string>> BrowserCommands(std::string_view browser,
 // Opens `address` (GBK, as the records hold it) in the user's web browser, handing it over in
 // UTF-8: the commands of BROWSER when it names any, tried in order until one starts, else
 // xdg-open; never through a shell. The browser runs in a session of its own with its output
-// discarded, and is reaped when it ends. False when `address` is not a web address or no
-// command could be started.
-bool OpenInWebBrowser(const std::string& address);
+// discarded, and is reaped when it ends; its environment is ours with `changes` made:
+// "NAME=value" sets NAME, a bare "NAME" leaves it out. False when `address` is not a web
+// address or no command could be started.
+bool OpenInWebBrowser(const std::string& address, const std::vector<std::string>& changes = {});
 
 }  // namespace vendrix

@@ -48,7 +48,8 @@ class TXMLData {
 
   XmlDocument& Document() { return document_; }
   // Why the last operation failed ("Host not found.", "HTTP/1.1 404 Not Found", a parse
-  // error); empty after one that succeeded. Never shown by the window.
+  // error); empty after one that succeeded. Said to the user when the configuration could not
+  // be read.
   const std::string& LastError() const { return last_error_; }
 
  private:

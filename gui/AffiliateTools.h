@@ -37,9 +37,10 @@ class TAffiliateTools : public QObject {
   // now.
   void ShopLinkConverted(const ShopLinkJob& job);
 
- private:
   // Shows `status` over the page for two seconds.
   void Say(const QString& status);
+
+ private:
   void ExportSellers();
   void EditSearchConditions();
   void ShowConditionsMarker();

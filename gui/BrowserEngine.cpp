@@ -21,6 +21,12 @@ constexpr char kChromiumFlags[] = "QTWEBENGINE_CHROMIUM_FLAGS";
 
 QtMessageHandler previous_handler = nullptr;
 
+// Written once, by the engine made before the QApplication, while no other thread exists.
+std::vector<std::string>& UserValues() {
+  static std::vector<std::string> values;
+  return values;
+}
+
 // Without OpenGL, the X11 platform and Qt WebEngine each say so as they start, in notices of no
 // category of their own. The window draws without OpenGL by design; they would only puzzle.
 void DropNoOpenGlNotices(QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -49,7 +55,7 @@ TBrowserEngine::TBrowserEngine(int program_argc, char** program_argv) {
     // the window draws with OpenGL.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
       qputenv("QT_XCB_GL_INTEGRATION", "none");
-      set_gl_integration_ = true;
+      UserValues().emplace_back("QT_XCB_GL_INTEGRATION");
     }
     // The engine's report of the OpenGL it does not get; a user's QT_LOGGING_RULES still
     // turns it back on.
@@ -60,12 +66,11 @@ TBrowserEngine::TBrowserEngine(int program_argc, char** program_argv) {
   for (int i = 0; i < program_argc; ++i) arguments_.emplace_back(program_argv[i]);
   if (qEnvironmentVariableIsSet(kChromiumFlags)) {
     // The user's own switches; the engine reads these and ignores the arguments.
-    user_chromium_flags_ = qgetenv(kChromiumFlags);
-    if (!user_chromium_flags_.contains(kChromiumSwitch)) {
-      qputenv(kChromiumFlags, user_chromium_flags_.isEmpty()
-                                  ? QByteArray(kChromiumSwitch)
-                                  : user_chromium_flags_ + ' ' + kChromiumSwitch);
-      set_chromium_flags_ = true;
+    QByteArray user_flags = qgetenv(kChromiumFlags);
+    if (!user_flags.contains(kChromiumSwitch)) {
+      qputenv(kChromiumFlags, user_flags.isEmpty() ? QByteArray(kChromiumSwitch)
+                                                   : user_flags + ' ' + kChromiumSwitch);
+      UserValues().push_back(std::string(kChromiumFlags) + "=" + user_flags.toStdString());
     }
   } else {
     bool has_engine_arguments = false;
@@ -81,10 +86,6 @@ TBrowserEngine::TBrowserEngine(int program_argc, char** program_argv) {
   argv = pointers_.data();
 }
 
-void TBrowserEngine::WindowCreated() {
-  // Both were read as the platform and the engine started.
-  if (set_gl_integration_) qunsetenv("QT_XCB_GL_INTEGRATION");
-  if (set_chromium_flags_) qputenv(kChromiumFlags, user_chromium_flags_);
-}
+const std::vector<std::string>& TBrowserEngine::UserEnvironment() { return UserValues(); }
 
 }  // namespace vendrix

@@ -4,16 +4,13 @@
 //
 //   TBrowserEngine engine(argc, argv);
 //   QApplication app(engine.argc, engine.argv);
-//   TForm1 form;
-//   form.FormCreate();
-//   engine.WindowCreated();
 //
-// From then on nothing of it reaches the processes the window starts (the user's web browser).
-// The window tests and the window benchmark make their QApplication the same way; they start
-// no web browser, and keep the settings to the end.
+// The environment is changed here only, before any thread exists: once Chromium's threads run,
+// changing it would race with their reads of it. The processes the window starts (the user's
+// web browser) get the environment as the user set it instead (UserEnvironment). The window
+// tests and the window benchmark make their QApplication the same way.
 #pragma once
 
-#include <QByteArray>
 #include <string>
 #include <vector>
 
@@ -27,9 +24,10 @@ class TBrowserEngine {
   TBrowserEngine(const TBrowserEngine&) = delete;
   TBrowserEngine& operator=(const TBrowserEngine&) = delete;
 
-  // Once the window has started (its web view has shown a page): gives the environment back
-  // as the user set it.
-  void WindowCreated();
+  // What the engine changed of the environment, given back as the user had it: "NAME=value"
+  // for a variable the user had set, a bare "NAME" for one the user had not. Empty before an
+  // engine is made. Read it from any thread once the QApplication exists.
+  static const std::vector<std::string>& UserEnvironment();
 
   int argc = 0;
   char** argv = nullptr;
@@ -37,9 +35,6 @@ class TBrowserEngine {
  private:
   std::vector<std::string> arguments_;
   std::vector<char*> pointers_;
-  bool set_gl_integration_ = false;
-  bool set_chromium_flags_ = false;
-  QByteArray user_chromium_flags_;
 };
 
 }  // namespace vendrix

@@ -61,8 +61,8 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
       conversion_context_.get(),
       [this, epoch, use, job = std::move(job)]() mutable {
         if (!StartConversion(epoch)) return;
-        // A failed conversion opens nothing; one for the clipboard says that it failed.
-        if (!finder_.RunConversion(job) && use == Use::kOpen) return;
+        // A failure comes back too, with no address, for the window to say so.
+        finder_.RunConversion(job);
         QMetaObject::invokeMethod(
             this,
             [this, epoch, use, address = std::move(job.click_url)] {

@@ -21,14 +21,17 @@
 #include "app/ShopPage.h"
 #include "gui/AddressLabel.h"
 #include "gui/AffiliateTools.h"
+#include "gui/BrowserEngine.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/StartUpNotice.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
+#include "gui/WindowKeys.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -42,6 +45,10 @@ const QColor kActiveCaption(10, 36, 106);
 const QColor kLinkHover(255, 85, 0);
 const char* const kSearchingCaption = "正在搜索卖家,请稍等......";
 const char* const kNothingFound = "没有找到相关卖家";
+// Said over the page for two seconds when a click could not do what it was for.
+const char* const kConversionFailed = "推广链接获取失败";
+const char* const kBrowserFailed = "无法启动浏览器";
+const char* const kShopPageFailed = "店铺信息获取失败";
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
@@ -80,7 +87,11 @@ class TApplicationEvents : public QObject {
 }  // namespace
 
 TForm1::TForm1(Settings settings, QWidget* parent)
-    : QWidget(parent), finder_(std::move(settings)), open_link_(OpenInWebBrowser) {
+    : QWidget(parent), finder_(std::move(settings)) {
+  // The user's web browser starts in the environment the user set, not the engine's.
+  open_link_ = [](const std::string& address) {
+    return OpenInWebBrowser(address, TBrowserEngine::UserEnvironment());
+  };
   BuildLayout();
   // Start-up: the window appears only once the configuration and the categories are in.
   RunStartUp();
@@ -90,14 +101,22 @@ TForm1::TForm1(Settings settings, QWidget* parent)
       [this](const std::string& address, TPageLoader::Use use) {
         if (use == TPageLoader::Use::kCopy) {
           tools_->Copy(address, QString::fromUtf8("推广链接已复制"));
-          return;
+        } else if (address.empty()) {
+          tools_->Say(QString::fromUtf8(kConversionFailed));
+        } else {
+          OpenLink(address);
+          emit LinkOpened(QString::fromStdString(address));
         }
-        open_link_(address);
-        emit LinkOpened(QString::fromStdString(address));
       },
       [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
   // The seller list's menu, the copies and the further search conditions.
   tools_ = new TAffiliateTools(*this, finder_, *loader_);
+  keys_ = new TWindowKeys(*this, {.press_button1 =
+                                      [this] {
+                                        SpinEdit1->Commit();
+                                        Button1Click();
+                                      },
+                                  .show_page = [this](int row) { ShowShopPage(row); }});
   ApplicationEvents1 = new TApplicationEvents(this);
 }
 
@@ -106,23 +125,30 @@ void TForm1::RunStartUp() {
   // time the first shop page comes. That start needs this thread's turns: the two calls run on
   // a worker meanwhile, and this thread serves the browser until they are done.
   WebBrowser1->setUrl(QUrl("about:blank"));
+  start_up_ = new TStartUpNotice(this);
+  start_up_->Begin();
   QEventLoop serving;
   std::unique_ptr<QThread> worker(QThread::create([this] { finder_.StartUp(); }));
   connect(worker.get(), &QThread::finished, &serving, &QEventLoop::quit);
   worker->start();
   serving.exec(QEventLoop::ExcludeUserInputEvents);
   worker->wait();
+  start_up_->Done(finder_);
 }
 
 TForm1::~TForm1() {
-  delete ApplicationEvents1;
   closing_ = true;
+  delete ApplicationEvents1;
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
-  // The worker's last write: reading it orders all the search wrote before the finder goes,
-  // also for the thread checker, which cannot see the end of a Qt thread.
+  // The worker's write after the search: reading it orders all the search wrote before the
+  // finder goes, also for the thread checker, which cannot see the end of a Qt thread.
   Searching.load(std::memory_order_acquire);
+  // The page calls back as it goes (a script's answer comes then, empty): it goes while the
+  // window is whole and closing, not among the children a QWidget deletes after it.
+  delete WebBrowser1;
+  WebBrowser1 = nullptr;
 }
 
 void TForm1::BuildLayout() {
@@ -214,6 +240,7 @@ void TForm1::BuildLayout() {
   WebBrowser1->setGeometry(3, 7, 581, 655);
   WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
   connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    if (closing_) return;
     emit PageLoaded(ok);
     // Whether this load went well or not, the page on show says which one it is.
     if (loading_row_ >= 0 && !confirming_) {
@@ -267,7 +294,13 @@ void TForm1::MakeColumns() {
 void TForm1::Button1Click() { StartSearch(); }
 
 void TForm1::StartSearch() {
-  if (Searching.load()) return;
+  // Until the end of the last search has been handled, Button1 stays disabled.
+  if (Searching.load() || !Button1->isEnabled()) return;
+  // Without its configuration no search can run; the window says why instead.
+  if (start_up_->ConfigurationUnreadable()) {
+    SetCaption(window_defaults::kProductName);
+    return;
+  }
   SetCaption(QString::fromUtf8(kSearchingCaption));
   int low = ComboBoxEx1->currentIndex();
   int high = ComboBoxEx2->currentIndex();
@@ -298,11 +331,14 @@ void TForm1::StartSearch() {
 }
 
 void TForm1::EnableControls(bool enabled) {
+  // The focus that disabling takes away comes back when the controls do.
+  if (!enabled) keys_->SearchStarting();
   for (QWidget* control : std::initializer_list<QWidget*>{
            ComboBox1, ComboBox3, ComboBoxEx1, ComboBoxEx2, SpinEdit1, Button1, ListView1,
            WebBrowser1}) {
     control->setEnabled(enabled);
   }
+  if (enabled) keys_->SearchEnded();
 }
 
 void TForm1::FillList(const SearchOutcome& outcome) {
@@ -369,6 +405,9 @@ void TForm1::ShowShopPage(int row) {
 void TForm1::PageReady(const ShopPageJob& job) {
   if (closing_) return;
   finder_.StoreShopPage(job);
+  // The page still shows the seller; without the shop or the items it would pass for a shop
+  // that has none.
+  if (!job.loaded) tools_->Say(QString::fromUtf8(kShopPageFailed));
   loading_row_ = static_cast<int>(job.row);
   page_checks_ = 0;
   confirming_ = false;
@@ -388,8 +427,9 @@ void TForm1::ConfirmShopPageShown(int mark) {
       "  return last !== null && last.data === '" +
           QString::number(mark) + "';})()",
       [this, mark](const QVariant& shown) {
-        // Another page was handed over meanwhile, or this one was already seen.
-        if (mark != page_mark_ || loading_row_ < 0) return;
+        // Another page was handed over meanwhile, or this one was already seen; or the window
+        // is going, and its page with it.
+        if (closing_ || mark != page_mark_ || loading_row_ < 0) return;
         if (shown.toBool()) {
           confirming_ = false;
           shown_row_ = std::exchange(loading_row_, -1);
@@ -466,7 +506,11 @@ void TForm1::FormResize() {
   WebBrowser1->resize(GroupBox2->width() - 6, GroupBox2->height() - 10);
 }
 
-void TForm1::Label2Click() { open_link_(finder_.GetSettings().VendorBase); }
+void TForm1::Label2Click() { OpenLink(finder_.GetSettings().VendorBase); }
+
+void TForm1::OpenLink(const std::string& address) {
+  if (!open_link_(address)) tools_->Say(QString::fromUtf8(kBrowserFailed));
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   QEvent::Type type = event->type();
@@ -499,20 +543,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* event) {
   switch (event->type()) {
-    case QEvent::KeyPress: {
-      // Button1 is the default button: Enter in any control of the window but the page presses
-      // it, with the count brought into range first.
-      auto* key = static_cast<QKeyEvent*>(event);
-      auto* widget = qobject_cast<QWidget*>(target);
-      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
-          (widget == this || isAncestorOf(widget)) && !AimedAtPage(target) &&
-          Button1->isEnabled()) {
-        SpinEdit1->Commit();
-        Button1Click();
-        return true;
-      }
-      return AimedAtPage(target);
-    }
+    case QEvent::KeyPress:
+      return keys_->KeyPress(target, static_cast<QKeyEvent*>(event)) || AimedAtPage(target);
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
     case QEvent::ContextMenu:

@@ -25,6 +25,8 @@ class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
 class TSellerListDelegate;
+class TStartUpNotice;
+class TWindowKeys;
 
 namespace window_defaults {
 inline constexpr int kClientWidth = 954;
@@ -75,8 +77,8 @@ class TForm1 : public QWidget {
   void FormResize();
   void Label2Click();
   // Sees every event of the application before its receiver; true drops it. Keys, right-clicks
-  // and the back and forward buttons never reach the page; Enter anywhere else in the window
-  // presses Button1.
+  // and the back and forward buttons never reach the page (TWindowKeys says which keys act
+  // for it); Enter in the search box presses Button1.
   bool ApplicationEvents1Message(QObject* target, QEvent* event);
 
   // The window's parts, named as in its layout.
@@ -129,6 +131,8 @@ class TForm1 : public QWidget {
   // Asks the page whether it is the one of mark `mark`, again and again for a while.
   void ConfirmShopPageShown(int mark);
   void SetPageBusy(bool busy);
+  // Hands `address` to the link opener; says so over the page when no web browser started.
+  void OpenLink(const std::string& address);
 
   ShopFinder finder_;
   LinkOpener open_link_;
@@ -136,6 +140,8 @@ class TForm1 : public QWidget {
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
+  TWindowKeys* keys_ = nullptr;
+  TStartUpNotice* start_up_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   int page_mark_ = 0;          // the mark of the shop page handed to the browser last

@@ -41,7 +41,6 @@ int main(int argc, char** argv) {
     new vendrix::TDemoCapture(&form, QString::fromStdString(options.screenshot));
   }
   form.FormCreate();
-  engine.WindowCreated();
   form.show();
   return app.exec();
 }

@@ -30,6 +30,7 @@
 #include "gui/Unit1.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
+#include "tests/support/ScriptedServer.h"
 
 namespace vendrix {
 namespace {
@@ -69,8 +70,14 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     recorder_path_ = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".txt";
     std::remove(recorder_path_.c_str());
+    std::remove((recorder_path_ + ".env").c_str());
     std::string script = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".sh";
-    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << recorder_path_ << "'\n";
+    // The address, and the environment the browser started in as far as the window's
+    // embedded browser set it up.
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << recorder_path_ << "'\n"
+                          << "echo \"${QT_XCB_GL_INTEGRATION-unset}|"
+                          << "${QTWEBENGINE_CHROMIUM_FLAGS-unset}\" >> '" << recorder_path_
+                          << ".env'\n";
     chmod(script.c_str(), 0755);
     qputenv("BROWSER", QByteArray::fromStdString(script));
   }
@@ -135,9 +142,10 @@ class WindowTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << "no answer from the page";
     return result;
   }
-  std::vector<std::string> Recorded() const {
+  // The addresses the web browser was started with (or, with ".env", the environment it saw).
+  std::vector<std::string> Recorded(const std::string& suffix = "") const {
     std::vector<std::string> lines;
-    std::ifstream file(recorder_path_);
+    std::ifstream file(recorder_path_ + suffix);
     for (std::string line; std::getline(file, line);) lines.push_back(line);
     return lines;
   }
@@ -193,6 +201,25 @@ class WindowTest : public ::testing::Test {
   QString Note() const {
     auto* note = form_->findChild<QLabel*>("CopyNote");
     return note != nullptr && note->isVisible() ? note->text() : QString();
+  }
+  // Makes the window the active one, as a user's click on it does: keys go to its focus.
+  void ActivateWindow() {
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  }
+  // Presses `key` as a keyboard does: to whatever has the focus in the active window.
+  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(form_->windowHandle(), key, modifiers);
+  }
+  bool FocusInPage() const {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr &&
+           (focus == form_->WebBrowser1 || form_->WebBrowser1->isAncestorOf(focus));
+  }
+  std::string FocusName() const {
+    QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr ? "nothing has the focus"
+                            : "the focus is on a " + std::string(focus->metaObject()->className());
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -345,6 +372,18 @@ TEST_F(WindowTest, ControlsAreDisabledDuringASearchAndASecondPressIsIgnored) {
   EXPECT_EQ(f.ListView1->rowCount(), 120);
   QTest::qWait(500);
   EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "&page_no=1&"}), 2) << "exactly one more search ran";
+
+  // A press the moment the end of a search has enabled 确定 starts the next search.
+  QString caption_after_press;
+  QObject::connect(&f, &TForm1::SearchEnded, &f, [&] {
+    if (!caption_after_press.isEmpty()) return;
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    caption_after_press = f.windowTitle();
+  });
+  f.Button1Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !caption_after_press.isEmpty(); }, 20000));
+  EXPECT_EQ(caption_after_press, "正在搜索卖家,请稍等......") << "the press was dropped";
+  ASSERT_TRUE(WaitForSearch());
 }
 
 TEST_F(WindowTest, SearchesBackToBackEachEndWithTheirOwnRows) {
@@ -632,6 +671,106 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(pages.back(), pages.front());
 }
 
+// A click that cannot do what it is for says so over the page, for two seconds, as a failed
+// copy does: the web browser that does not start, the conversion that fails, the shop page
+// whose calls fail.
+TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  ASSERT_FALSE(SpreadLink(".title a", QRect(0, 0, 200, 200)).isEmpty());
+  auto no_browser = [&] { f.SetLinkOpener([](const std::string&) { return false; }); };
+  auto no_platform = [&] { sandbox_->Stop(); };
+  const struct {
+    const char* what;
+    std::function<void()> before;
+    std::function<void()> click;
+    const char* said;
+  } clicks[] = {
+      {"an item, no browser", no_browser, [&] { ClickOnPage(QPoint(100, 100)); }, "无法启动浏览器"},
+      {"the vendor's address, no browser", no_browser,
+       [&] { QTest::mouseClick(f.Label2, Qt::LeftButton); }, "无法启动浏览器"},
+      {"an item, no platform", no_platform, [&] { ClickOnPage(QPoint(100, 100)); },
+       "推广链接获取失败"},
+      {"a row, no platform", no_platform,
+       [&] { QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(2)); },
+       "店铺信息获取失败"},
+  };
+  for (const auto& click : clicks) {
+    if (auto* note = f.findChild<QLabel*>("CopyNote")) note->hide();  // the last one's gone
+    click.before();
+    click.click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Note() == click.said; }, 10000))
+        << click.what << ": " << Note().toStdString();
+  }
+  EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
+      << "the row's page shows all the same";
+}
+
+// While start-up waits for a slow configuration server a small window says it is under way;
+// a configuration that could not be read is said, with its reason, instead of a search that
+// finds nobody.
+TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
+  test::ScriptedServer slow([](test::ServerConnection& c) {
+    if (c.ReadRequest().empty() || !c.Sleep(std::chrono::milliseconds(1500))) return;
+    c.Send(test::HttpReply("404 Not Found", "gone"));
+  });
+  const struct {
+    std::string base;
+    bool slow;
+    const char* reason;
+  } starts[] = {{slow.Base() + "/", true, "HTTP/1.1 404 Not Found"},
+                {"http://127.0.0.1:1/", false, "Socket Error"}};
+  for (const auto& start : starts) {
+    Settings settings;
+    settings.VendorBase = start.base;
+    QString notice;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* label = qobject_cast<QLabel*>(window);
+        if (label != nullptr && label->objectName() == "StartUpNotice" && label->isVisible()) {
+          notice = label->text();
+        }
+      }
+    });
+    look.start(50);
+    form_ = std::make_unique<TForm1>(settings);
+    look.stop();
+    if (start.slow) {
+      EXPECT_EQ(notice, "Vendrix 正在启动,请稍等......") << start.base;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      EXPECT_FALSE(window->objectName() == "StartUpNotice" && window->isVisible())
+          << "the notice goes with the start-up";
+    }
+
+    QStringList said;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        said << box->text();
+        box->accept();
+      }
+    });
+    answer.start(50);
+    form_->FormCreate();
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 20000)) << start.base;
+    QTest::qWait(300);
+    ASSERT_EQ(said.size(), 1) << said.join(" / ").toStdString();
+    EXPECT_TRUE(said[0].startsWith("配置读取失败")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QString::fromStdString(start.base) + "taoke/api.php"));
+    EXPECT_TRUE(said[0].contains(start.reason)) << said[0].toStdString();
+    EXPECT_EQ(form_->ComboBox1->count(), 0);
+    EXPECT_EQ(form_->windowTitle(), "Vendrix");
+    // So does every search asked for later.
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return said.size() == 2; }, 5000));
+    EXPECT_EQ(said[1], said[0]);
+    form_.reset();
+  }
+}
+
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
 // says so over the page; a middle click opens it as a click does; a closing window opens
 // nothing.
@@ -695,15 +834,22 @@ TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {
   EXPECT_EQ(RunJs("document.scripts.length").toInt(), 0);
 }
 
-// Keys aimed at the page never reach it; Enter anywhere else presses the default button.
-TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePressesButton1) {
-  StartSandbox();
-  OpenWindow();
+// Keys aimed at the page never reach it, but Tab and Shift+Tab lead out of it and Ctrl+C copies
+// its selected text; Enter in the search box presses the default button, in the seller list it
+// shows the current row's page.
+TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterInTheListShowsItsRow) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
   TForm1& f = *form_;
+  ActivateWindow();
   QWidget* page = f.WebBrowser1->focusProxy() ? f.WebBrowser1->focusProxy() : f.WebBrowser1;
   EventRecorder at_page(page);
-  QTest::keyClick(page, Qt::Key_A);
-  QTest::keyClick(page, Qt::Key_Return);
+  f.ListView1->setFocus();
+  Press(Qt::Key_Tab);
+  EXPECT_TRUE(FocusInPage()) << "Tab leads from the list to the page, not through its cells: "
+                             << FocusName();
+  EXPECT_EQ(f.ListView1->currentRow(), 0);
+  Press(Qt::Key_A);
+  Press(Qt::Key_Return);
   QTest::mouseClick(page, Qt::RightButton, {}, QPoint(50, 50));
   QTest::qWait(100);
   EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
@@ -712,16 +858,91 @@ TEST_F(WindowTest, KeysAndRightClicksAimedAtThePageAreDropped_EnterElsewherePres
   QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(5, 600));
   EXPECT_EQ(at_page.Count(QEvent::MouseButtonPress), 1) << "left clicks pass";
 
+  // Ctrl+C copies what is selected on the page; the page still gets no key.
+  QGuiApplication::clipboard()->setText("before");
+  RunJs("getSelection().selectAllChildren(document.querySelector('.myshop_title'))");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.WebBrowser1->hasSelection(); }, 5000));
+  Press(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("卖家昵称："))
+      << QGuiApplication::clipboard()->text().toStdString();
+  EXPECT_EQ(at_page.Count(QEvent::KeyPress), 0);
+
+  // Tab and Shift+Tab leave the page, as they leave any control.
+  ASSERT_TRUE(FocusInPage()) << FocusName();
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), f.ComboBox1) << FocusName();
+  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(FocusInPage()) << FocusName();
+  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), f.ListView1) << FocusName();
+
   EventRecorder at_list(f.ListView1->viewport());
   QTest::mouseClick(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(0));
   EXPECT_EQ(at_list.Count(QEvent::MouseButtonPress), 1) << "right-clicks elsewhere pass";
   EXPECT_EQ(f.WebBrowser1->contextMenuPolicy(), Qt::NoContextMenu);
 
+  // Enter in the seller list shows the current row's page at once, and searches nothing.
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
+  QSignalSpy ended(&f, &TForm1::SearchEnded);
+  int pages = LogLines({"taobao.items.search"});
   f.ListView1->setFocus();
-  QTest::keyClick(f.ListView1, Qt::Key_Return);
-  EXPECT_TRUE(TForm1::Searching.load()) << "Enter in the seller list presses Button1";
-  EXPECT_EQ(f.windowTitle(), "正在搜索卖家,请稍等......");
-  ASSERT_TRUE(WaitForSearch());
+  Press(Qt::Key_Down);
+  Press(Qt::Key_Return);
+  ASSERT_TRUE(shown.count() > 0 || shown.wait(10000)) << "no page for the row Enter was pressed on";
+  EXPECT_EQ(shown.at(0).at(0).toInt(), 1);
+  EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(1, 2)->text()));
+  QTest::qWait(400);
+  EXPECT_EQ(LogLines({"taobao.items.search"}), pages + 1) << "one page, not one more at rest";
+  EXPECT_EQ(ended.count(), 0) << "Enter in the seller list starts no search";
+
+  // Enter in the search box presses 确定.
+  f.ComboBox3->setFocus();
+  Press(Qt::Key_Return);
+  EXPECT_TRUE(ended.count() > 0 || ended.wait(20000)) << "Enter in the search box presses Button1";
+}
+
+// A selection moved by keys shows its row's page once it has rested; a search gives the focus
+// back to where it was.
+TEST_F(WindowTest, ASelectionMovedByKeysShowsItsPage_ASearchGivesTheFocusBack) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  ActivateWindow();
+  f.ListView1->setFocus();
+  auto selected = [&] { return f.ListView1->selectionModel()->selectedRows().at(0).row(); };
+  const struct {
+    Qt::Key key;
+    int presses;
+  } moves[] = {{Qt::Key_Down, 1}, {Qt::Key_PageDown, 1}, {Qt::Key_Home, 1},
+               {Qt::Key_End, 1},  {Qt::Key_Up, 3}};
+  for (const auto& move : moves) {
+    int from = selected();
+    int pages = LogLines({"taobao.items.search"});
+    QSignalSpy shown(&f, &TForm1::ShopPageShown);
+    // Pressed in a row, as fast as keys repeat: only where they stop is asked for.
+    for (int i = 0; i < move.presses; ++i) Press(move.key);
+    int to = selected();
+    ASSERT_NE(to, from) << "key " << move.key;
+    ASSERT_TRUE(shown.wait(10000)) << "no page for row " << to << " after key " << move.key;
+    EXPECT_EQ(shown.at(0).at(0).toInt(), to);
+    EXPECT_TRUE(PageHtml().contains("卖家昵称：" + f.ListView1->item(to, 2)->text()));
+    EXPECT_EQ(LogLines({"taobao.items.search"}), pages + 1) << "key " << move.key;
+  }
+
+  // Where the focus was when the search started, there it is when it ends.
+  const struct {
+    QWidget* focus;
+    std::function<void()> search;
+  } searches[] = {
+      {f.ComboBox3, [&] { Press(Qt::Key_Return); }},
+      {f.Button1, [&] { QTest::mouseClick(f.Button1, Qt::LeftButton); }},
+  };
+  for (const auto& search : searches) {
+    search.focus->setFocus();
+    QSignalSpy ended(&f, &TForm1::SearchEnded);
+    search.search();
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(20000));
+    EXPECT_EQ(QApplication::focusWidget(), search.focus) << FocusName();
+  }
 }
 
 TEST_F(WindowTest, VendorLinkAndHotRow) {
@@ -759,6 +980,10 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
   QTest::mouseClick(f.Label2, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
   EXPECT_EQ(Recorded()[0], sandbox_->Base()) << "the vendor's address opens";
+  // The browser starts in the environment this program was given, not the one its embedded
+  // browser runs in (GuiTestMain gives these flags, and no OpenGL integration).
+  ASSERT_EQ(Recorded(".env").size(), 1u);
+  EXPECT_EQ(Recorded(".env")[0], "unset|--disable-gpu --disable-background-networking");
   // A press on the label released elsewhere, or a release that was not pressed there, opens
   // nothing.
   int opened = 0;
@@ -780,6 +1005,20 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
     }
   }
   EXPECT_TRUE(red_text) << "the row under the pointer is drawn in RGB(239, 29, 29)";
+}
+
+// A window destroyed while its page still has to answer whose it is: the answer, which comes as
+// the page goes, finds a window that has closed, and nothing of the window is used after.
+TEST_F(WindowTest, DestroyedWhileThePageAnswers_NothingRunsIntoIt) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  QSignalSpy shown(form_.get(), &TForm1::ShopPageShown);
+  // Right after the page has loaded, when the window has just asked it.
+  QObject::connect(form_.get(), &TForm1::PageLoaded, form_.get(), [&] { form_.reset(); },
+                   Qt::QueuedConnection);
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, {}, RowCenter(1));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_ == nullptr; }, 10000));
+  QTest::qWait(300);
+  EXPECT_EQ(shown.count(), 0);
 }
 
 TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {

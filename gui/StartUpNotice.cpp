@@ -1,0 +1,60 @@
+#include "gui/StartUpNotice.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "app/ShopFinder.h"
+#include "app/TableText.h"
+#include "gui/Unit1.h"
+
+namespace vendrix {
+
+TStartUpNotice::TStartUpNotice(QWidget* form) : QObject(form), form_(form) {
+  timer_.setSingleShot(true);
+  timer_.setInterval(start_up_defaults::kNoticeAfterMs);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    // A window of its own: the main window is not built to be seen yet.
+    notice_ = std::make_unique<QLabel>(QString::fromUtf8("Vendrix 正在启动,请稍等......"));
+    notice_->setObjectName("StartUpNotice");
+    notice_->setWindowFlags(Qt::SplashScreen);
+    // Its going, before the window is shown, is not the program's end.
+    notice_->setAttribute(Qt::WA_QuitOnClose, false);
+    notice_->setWindowTitle(window_defaults::kProductName);
+    notice_->setFrameShape(QFrame::Box);
+    notice_->setMargin(16);
+    notice_->setFont(form_->font());
+    notice_->adjustSize();
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    notice_->move(screen.center() - notice_->rect().center());
+    notice_->show();
+  });
+}
+
+TStartUpNotice::~TStartUpNotice() = default;
+
+void TStartUpNotice::Begin() { timer_.start(); }
+
+void TStartUpNotice::Done(const ShopFinder& finder) {
+  timer_.stop();
+  notice_.reset();
+  unreadable_ = !finder.ConfigLoaded();
+  if (!unreadable_) return;
+  // The reason of the failed load is the document service's, kept until its next operation.
+  address_ = QString::fromStdString(finder.GetSettings().VendorBase + ConfigPath);
+  reason_ = QString::fromStdString(CellText(finder.XMLData1.LastError()));
+}
+
+bool TStartUpNotice::ConfigurationUnreadable() {
+  if (!unreadable_) return false;
+  // Said once the window is up: the first search starts before it is shown.
+  QTimer::singleShot(0, form_, [this] {
+    QMessageBox::warning(form_, window_defaults::kProductName,
+                         QString::fromUtf8("配置读取失败，无法搜索卖家。\n%1\n%2")
+                             .arg(address_, reason_));
+  });
+  return true;
+}
+
+}  // namespace vendrix
