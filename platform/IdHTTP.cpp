@@ -77,21 +77,22 @@ std::optional<size_t> ParseContentLength(std::string_view text) {
   return value;
 }
 
-// The hexadecimal size at the start of a chunk-size line; text that is not a size counts as 0.
-// Raises when the size does not fit.
+[[noreturn]] void ThrowInvalidChunk() { throw EIdReplyRefused("Invalid chunk size."); }
+
+// The hexadecimal size at the start of a chunk-size line, before any blank or ";" extension.
+// Raises when the line starts with no such number ("zz", "0x6", an empty line) or the size
+// does not fit: the body's end could not be found, and taking it as 0 would cut it short.
 size_t ParseChunkSize(std::string_view line) {
   line = TrimSpaces(line);
-  size_t end = line.find_first_of(" ;\t");
-  std::string_view digits = line.substr(0, end);
+  std::string_view digits = line.substr(0, line.find_first_of(" ;\t"));
+  if (digits.empty()) ThrowInvalidChunk();
   size_t value = 0;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    char c = digits[i];
+  for (char c : digits) {
     int nibble = c >= '0' && c <= '9'   ? c - '0'
                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                         : -1;
-    if (nibble < 0) return 0;
-    if (value > (SIZE_MAX >> 4)) throw EIdReplyRefused("Invalid chunk size.");
+    if (nibble < 0 || value > (SIZE_MAX >> 4)) ThrowInvalidChunk();
     value = (value << 4) | static_cast<size_t>(nibble);
   }
   return value;
@@ -287,10 +288,16 @@ std::string TIdHTTP::Get(const std::string& address) {
         }
       }
     }
-  } while (reply.code == 100);
+    // Interim replies (100 Continue, 103 Early Hints) have no body; the final one follows.
+  } while (reply.code >= 100 && reply.code <= 199 && reply.code != 101);
   response_code_ = reply.code;
 
   int code = reply.code;
+  if (code == 101) {
+    // The server has switched the connection to another protocol: nothing after these headers
+    // is HTTP, not even an error page.
+    throw EIdHTTPProtocolException(reply.status_line, code, "");
+  }
   bool redirect = (code >= 300 && code <= 399 && code != 304) || reply.Header("Location");
   if (redirect || code < 200 || code > 299) {
     // The error page is read with a short time-out: a server that sends a status and then
@@ -605,6 +612,9 @@ void TIdHTTP::ReadChunked(std::string& out) {
     if (size > kMaxBodyBytes || out.size() + size > kMaxBodyBytes) ThrowRefusedBody();
     if (!ReadExact(size, out)) throw EIdConnClosedGracefully();
     if (!ReadLine(line)) throw EIdConnClosedGracefully();
+    // The data ends with its line break; more bytes before it mean the size was not the
+    // data's, and the next size line would be read from the middle of the data.
+    if (!line.empty()) ThrowInvalidChunk();
   }
   // The line after the last chunk; trailer fields, when a server sends any, end the same way.
   size_t trailer_bytes = 0;

@@ -135,6 +135,10 @@ TEST(IdHTTPTest, ReadsEachBodyForm) {
       {"204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", ""},
       {"100 Continue first",
        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "ok"},
+      {"103 Early Hints first",
+       "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n"
+       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+       "ok"},
       {"LF-only lines", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabc", "abc"},
       // A valid length wins over chunks; one that is no number gives way to them.
       {"Content-Length and chunked",
@@ -204,6 +208,10 @@ TEST(IdHTTPTest, RedirectsAndErrorStatusesFailWithTheStatusLine) {
       {HttpReply("500 Internal Server Error", "boom"), "HTTP/1.1 500 Internal Server Error",
        500, "boom"},
       {HttpReply("abc", "x"), "HTTP/1.1 abc", -1, "x"},
+      // What follows a protocol switch is no error page.
+      {"HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n\r\n"
+       "\x81\x05hello",
+       "HTTP/1.1 101 Switching Protocols", 101, ""},
   };
   for (const Case& c : cases) {
     ScriptedServer server = AlwaysReplying(c.reply);
@@ -510,20 +518,31 @@ TEST(IdHTTPTest, TimeoutMidReplyNeverLeaksIntoTheNextGet) {
   EXPECT_EQ(server.ConnectionCount(), 2);
 }
 
-TEST(IdHTTPTest, RefusesOversizedAndOverflowingReplies_ThenWorksAgain) {
+TEST(IdHTTPTest, RefusesOversizedOverflowingAndGarbledReplies_ThenWorksAgain) {
+  const std::string too_big = "Reply body exceeds the 64 MiB limit.";
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   struct Case {
     const char* name;
     std::string reply;
+    std::string message;
   };
   const Case cases[] = {
       {"Content-Length over 64 MiB",
-       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string((64 << 20) + 1) + "\r\n\r\n"},
+       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string((64 << 20) + 1) + "\r\n\r\n",
+       too_big},
       {"overflowing Content-Length",
-       "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n"},
-      {"Content-Length abc, not chunked", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nab"},
-      {"1 GB chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n40000000\r\nxx"},
-      {"overflowing chunk size",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1FFFFFFFFFFFFFFFFF\r\nxx"},
+       "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
+       "Invalid Content-Length."},
+      {"Content-Length abc, not chunked", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nab",
+       "Invalid Content-Length."},
+      {"1 GB chunk", chunked + "40000000\r\nxx", too_big},
+      {"overflowing chunk size", chunked + "1FFFFFFFFFFFFFFFFF\r\nxx", "Invalid chunk size."},
+      // A size that is no number, or data longer than its size, would end the body early.
+      {"chunk size zz", chunked + "zz\r\nabc\r\n0\r\n\r\n", "Invalid chunk size."},
+      {"chunk size 0x6", chunked + "0x6\r\nabcdef\r\n0\r\n\r\n", "Invalid chunk size."},
+      {"empty chunk-size line", chunked + "\r\nabc\r\n0\r\n\r\n", "Invalid chunk size."},
+      {"chunk data longer than its size", chunked + "3\r\nabcdef\r\n0\r\n\r\n",
+       "Invalid chunk size."},
   };
   for (const Case& c : cases) {
     ScriptedServer server([&](ServerConnection& conn) {
@@ -532,7 +551,8 @@ TEST(IdHTTPTest, RefusesOversizedAndOverflowingReplies_ThenWorksAgain) {
       conn.WaitForClientClose();
     });
     TIdHTTP http;
-    EXPECT_NE(FailureOf([&] { http.Get(server.Base() + "/"); }), "") << c.name;
+    http.SetReadTimeout(5000);  // a connection wrongly kept fails the next Get, never hangs it
+    EXPECT_EQ(FailureOf([&] { http.Get(server.Base() + "/"); }), c.message) << c.name;
     EXPECT_EQ(http.Get(server.Base() + "/"), "fine") << c.name;
   }
 
