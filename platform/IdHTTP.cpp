@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -206,13 +207,25 @@ struct TIdHTTP::Reply {
   std::string status_line;
   int code = -1;
   std::vector<std::pair<std::string, std::string>> headers;
+  bool head_complete = false;  // the header lines ended with their empty line
   std::string body;
 
-  const std::string* Header(std::string_view name) const {
+  // Every value of the header `name`, in the order received: a header sent twice counts
+  // twice, wherever the second one stands.
+  std::vector<std::string_view> Values(std::string_view name) const {
+    std::vector<std::string_view> values;
     for (const auto& [key, value] : headers) {
-      if (EqualsNoCase(key, name)) return &value;
+      if (EqualsNoCase(key, name)) values.emplace_back(value);
     }
-    return nullptr;
+    return values;
+  }
+  bool Has(std::string_view name) const { return !Values(name).empty(); }
+  // Whether any value of the header `name` holds `word`.
+  bool Says(std::string_view name, std::string_view word) const {
+    for (std::string_view value : Values(name)) {
+      if (ContainsNoCase(value, word)) return true;
+    }
+    return false;
   }
 };
 
@@ -298,7 +311,7 @@ std::string TIdHTTP::Get(const std::string& address) {
     // is HTTP, not even an error page.
     throw EIdHTTPProtocolException(reply.status_line, code, "");
   }
-  bool redirect = (code >= 300 && code <= 399 && code != 304) || reply.Header("Location");
+  bool redirect = (code >= 300 && code <= 399 && code != 304) || reply.Has("Location");
   if (redirect || code < 200 || code > 299) {
     // The error page is read with a short time-out: a server that sends a status and then
     // stalls must not hold the caller, and the status line is what the caller gets anyway.
@@ -317,6 +330,8 @@ std::string TIdHTTP::Get(const std::string& address) {
     if (complete && AllowsReuse(reply)) guard.Keep();
     throw EIdHTTPProtocolException(reply.status_line, code, std::move(reply.body));
   }
+  // A success whose headers were cut off may have lost the very header that sized its body.
+  if (!reply.head_complete) throw EIdConnClosedGracefully();
   if (code != 204) ReadBody(reply);
   if (AllowsReuse(reply)) guard.Keep();
   return std::move(reply.body);
@@ -557,7 +572,10 @@ bool TIdHTTP::ReadLine(std::string& line) {
     input_.resize(scanned + n);
     if (n == 0) {
       if (input_.empty()) return false;
-      line.assign(input_);  // the server closed inside the last line: it ends there
+      // The server closed inside the last line: it ends there, a CR before the close included.
+      size_t end = input_.back() == '\r' ? input_.size() - 1 : input_.size();
+      if (end > kMaxLineLength) throw EIdMaxLineLengthExceeded();
+      line.assign(input_, 0, end);
       input_.clear();
       return true;
     }
@@ -631,8 +649,13 @@ void TIdHTTP::ReadStatusAndHeaders(Reply& reply) {
 
   size_t header_bytes = 0;
   std::string line;
-  // A server that closes inside the headers ends them there.
-  while (ReadLine(line) && !line.empty()) {
+  // A server that closes inside the headers ends them there; head_complete tells the caller.
+  reply.head_complete = false;
+  while (ReadLine(line)) {
+    if (line.empty()) {
+      reply.head_complete = true;
+      break;
+    }
     header_bytes += line.size();
     if (header_bytes > kMaxHeaderBytes) throw EIdReplyRefused("Too many header lines.");
     if ((line[0] == ' ' || line[0] == '\t') && !reply.headers.empty()) {
@@ -651,22 +674,27 @@ void TIdHTTP::ReadStatusAndHeaders(Reply& reply) {
 }
 
 void TIdHTTP::ReadBody(Reply& reply) {
-  const std::string* coding = reply.Header("Transfer-Encoding");
-  bool chunked = coding != nullptr && ContainsNoCase(*coding, "chunked");
-  const std::string* length_text = reply.Header("Content-Length");
-  if (length_text != nullptr) {
-    std::optional<size_t> length = ParseContentLength(*length_text);
+  bool chunked = reply.Says("Transfer-Encoding", "chunked");
+  std::vector<std::string_view> lengths = reply.Values("Content-Length");
+  if (!lengths.empty()) {
+    // Two Content-Length headers that disagree leave the body's end unknown.
+    bool agree = std::all_of(lengths.begin(), lengths.end(), [&](std::string_view other) {
+      return TrimSpaces(other) == TrimSpaces(lengths.front());
+    });
+    std::optional<size_t> length =
+        agree ? ParseContentLength(lengths.front()) : std::optional<size_t>();
     // A length that is no number cannot be read by; the chunks still can.
     if (!length && !chunked) throw EIdReplyRefused("Invalid Content-Length.");
     if (length && *length > kMaxBodyBytes) ThrowRefusedBody();
     if (length && *length >= 1) {
-      ReadExact(*length, reply.body);  // an early close leaves what arrived as the body
+      // A body cut short is a lost reply, not a shorter one; an error page keeps what came.
+      if (!ReadExact(*length, reply.body)) throw EIdConnClosedGracefully();
       return;
     }
   }
   if (chunked) {
     ReadChunked(reply.body);
-  } else if (length_text == nullptr) {
+  } else if (lengths.empty()) {
     ReadToClose(reply.body);
   }
 }
@@ -675,11 +703,7 @@ bool TIdHTTP::AllowsReuse(const Reply& reply) const {
   if (!socket_.Valid() || closed_by_peer_) return false;
   // Bytes beyond the reply are not ours to read as the next one.
   if (input_pos_ < input_.size()) return false;
-  for (const char* name : {"Connection", "Proxy-Connection"}) {
-    const std::string* value = reply.Header(name);
-    if (value != nullptr && ContainsNoCase(*value, "close")) return false;
-  }
-  return true;
+  return !reply.Says("Connection", "close") && !reply.Says("Proxy-Connection", "close");
 }
 
 }  // namespace vendrix
