@@ -211,7 +211,8 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
   cookie.value = std::string(Trim(pair.substr(equals + 1)));
   if (HasControlBytes(cookie.name) || HasControlBytes(cookie.value)) return;
   const int64_t now_s = Seconds(now);
-  cookie.domain = Lower(host);
+  const std::string request_host = Lower(host);
+  cookie.domain = request_host;
   cookie.path = DefaultPath(path);
   bool remove = false;
   bool max_age_seen = false;
@@ -225,14 +226,16 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
     std::string_view value = eq == std::string_view::npos ? "" : Trim(attribute.substr(eq + 1));
     if (key == "domain" && !value.empty()) {
       std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
-      if (domain != cookie.domain) {
+      // Every Domain is checked against the host that sent it, never against the one an
+      // earlier Domain of the same header set; the last one stands.
+      if (domain != request_host) {
         // A server may only set cookies for a parent of its own name, never for a whole
         // top-level domain ("net", or "net." written fully qualified), nor for a registry
         // under one ("com.cn", "co.uk"), nor for a part of a numeric address.
-        if (!DomainMatches(cookie.domain, domain)) return;
+        if (!DomainMatches(request_host, domain)) return;
         std::string_view labels = domain;
         while (labels.ends_with('.')) labels.remove_suffix(1);
-        if (labels.find('.') == std::string_view::npos || IsNumericHost(cookie.domain) ||
+        if (labels.find('.') == std::string_view::npos || IsNumericHost(request_host) ||
             IsRegistry(labels)) {
           return;
         }

@@ -65,6 +65,11 @@ TEST(CookieStoreTest, LookAlikeHostsGetNothing) {
       {"www.vendrix.net.", "a=1; Domain=vendrix.net.", "gw.vendrix.net.", true},
       {"10.1.2.3", "a=1; Domain=1.2.3", "9.1.2.3", false},  // part of an address
       {"10.1.2.3", "a=1; Domain=10.1.2.3", "10.1.2.3", true},
+      // Each Domain is checked against the host that sent it; the last one stands.
+      {"www.vendrix.net", "a=1; Domain=vendrix.net; Domain=www.vendrix.net", "www.vendrix.net",
+       true},
+      {"www.vendrix.net", "a=1; Domain=vendrix.net; Domain=www.vendrix.net", "gw.vendrix.net",
+       false},
       {"h", "a=1\r\nX-Injected: 1", "h", false},  // control bytes: refused
       {"h", "a\x01b=1", "h", false},
   };
