@@ -149,8 +149,9 @@ IdURI IdURI::Parse(const std::string& address) {
     uri.bookmark = std::string(rest.substr(hash));
     rest = rest.substr(0, hash);
   }
+  // A scheme stands before any "/" or "?": "host/a?u=http://x" has none, whatever its query holds.
   size_t scheme_end = rest.find("://");
-  if (scheme_end != std::string_view::npos) {
+  if (scheme_end != std::string_view::npos && rest.find_first_of("/?") > scheme_end) {
     uri.protocol = std::string(rest.substr(0, scheme_end));
     rest.remove_prefix(scheme_end + 3);
   }

@@ -71,6 +71,13 @@ TEST(IdURITest, SplitsEveryPartOfAnAddress) {
   EXPECT_EQ(query.path, "/router/");
   EXPECT_EQ(query.document, "rest");
   EXPECT_EQ(query.params, "?u=http://x/y");
+  // Nor does a "://" inside the query make a scheme of an address without one.
+  IdURI schemeless = IdURI::Parse("127.0.0.1:8080/a?u=http://x/y");
+  EXPECT_EQ(schemeless.protocol, "http");
+  EXPECT_EQ(schemeless.host, "127.0.0.1");
+  EXPECT_EQ(schemeless.port, 8080);
+  EXPECT_EQ(schemeless.document, "a");
+  EXPECT_EQ(schemeless.params, "?u=http://x/y");
 
   EXPECT_EQ(IdURI::Parse("http://[::1]:81/").host, "::1");
   EXPECT_THROW(IdURI::Parse("http://h:99999/"), EIdException);
