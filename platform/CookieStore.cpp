@@ -1,11 +1,11 @@
 #include "platform/CookieStore.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdint>
+#include <iterator>
 
 namespace vendrix {
 namespace {
@@ -65,21 +65,87 @@ int64_t AddSeconds(int64_t base, int64_t delta) {
   return delta > 0 ? INT64_MAX : INT64_MIN;
 }
 
-// A cookie date: "Fri, 31 Dec 9999 23:59:59 GMT", with dashes ("31-Dec-9999") or a two-digit
-// year of the old form. False when the text is none of them.
-bool ParseHttpDate(std::string_view text, int64_t& out) {
-  std::string copy(text);
-  struct tm tm {};
-  const char* end = nullptr;
-  for (const char* format : {"%a, %d %b %Y %H:%M:%S", "%a, %d-%b-%Y %H:%M:%S",
-                             "%A, %d-%b-%y %H:%M:%S", "%a %b %d %H:%M:%S %Y"}) {
-    tm = {};
-    end = strptime(copy.c_str(), format, &tm);
-    if (end != nullptr) break;
+// A delimiter between the fields of a cookie date (RFC 6265, section 5.1.1).
+bool IsDateDelimiter(unsigned char c) {
+  return c == 0x09 || (c >= 0x20 && c <= 0x2F) || (c >= 0x3B && c <= 0x40) ||
+         (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
+}
+
+// The number that `text` starts with, when it has `min` to `max` digits, else -1; `used`
+// receives how many characters it took.
+int LeadingNumber(std::string_view text, size_t min, size_t max, size_t* used = nullptr) {
+  size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n < min || n > max) return -1;
+  int value = 0;
+  for (size_t i = 0; i < n; ++i) value = value * 10 + (text[i] - '0');
+  if (used != nullptr) *used = n;
+  return value;
+}
+
+// "23:59:59" at the start of `token`, each field one or two digits.
+bool ReadTime(std::string_view token, int& hour, int& minute, int& second) {
+  int fields[3];
+  for (int i = 0; i < 3; ++i) {
+    size_t used = 0;
+    fields[i] = LeadingNumber(token, 1, 2, &used);
+    if (fields[i] < 0) return false;
+    token.remove_prefix(used);
+    if (i < 2) {
+      if (!token.starts_with(':')) return false;
+      token.remove_prefix(1);
+    }
   }
-  if (end == nullptr) return false;
-  // timegm works in time_t, 64 bits here; the years strptime accepts are far inside it.
-  out = static_cast<int64_t>(timegm(&tm));
+  hour = fields[0];
+  minute = fields[1];
+  second = fields[2];
+  return true;
+}
+
+// A month's number (1-12) from the first three letters of `token`, 0 when none.
+int MonthOf(std::string_view token) {
+  static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                  "jul", "aug", "sep", "oct", "nov", "dec"};
+  if (token.size() < 3) return 0;
+  std::string prefix = Lower(token.substr(0, 3));
+  for (size_t i = 0; i < std::size(kMonths); ++i) {
+    if (prefix == kMonths[i]) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+// A cookie date read as RFC 6265 (section 5.1.1) reads one: each field is known by its shape,
+// not its place, so "Fri, 31 Dec 9999 23:59:59 GMT", "Friday, 31-Dec-99 23:59:59 GMT" and
+// "Thu Jan  1 00:00:00 1970" all parse, and the weekday, however spelled, plays no part. A
+// two-digit year of 70-99 is 19xx, of 00-69 20xx. False when a field is missing or out of
+// range, or the day does not exist in its month.
+bool ParseCookieDate(std::string_view text, int64_t& out) {
+  int hour = -1, minute = -1, second = -1, day = -1, month = 0, year = -1;
+  size_t pos = 0;
+  for (;;) {
+    while (pos < text.size() && IsDateDelimiter(static_cast<unsigned char>(text[pos]))) ++pos;
+    size_t end = pos;
+    while (end < text.size() && !IsDateDelimiter(static_cast<unsigned char>(text[end]))) ++end;
+    if (end == pos) break;
+    const std::string_view token = text.substr(pos, end - pos);
+    pos = end;
+
+    // Each token fills the first field still missing whose shape it has.
+    if (hour < 0 && ReadTime(token, hour, minute, second)) continue;
+    if (day < 0 && (day = LeadingNumber(token, 1, 2)) >= 0) continue;
+    if (month == 0 && (month = MonthOf(token)) != 0) continue;
+    if (year < 0) year = LeadingNumber(token, 2, 4);
+  }
+  if (hour < 0 || day < 0 || month == 0 || year < 0) return false;
+  if (year >= 70 && year <= 99) year += 1900;
+  if (year <= 69) year += 2000;
+  if (day < 1 || year < 1601 || hour > 23 || minute > 59 || second > 59) return false;
+  const std::chrono::year_month_day date{std::chrono::year(year),
+                                         std::chrono::month(static_cast<unsigned>(month)),
+                                         std::chrono::day(static_cast<unsigned>(day))};
+  if (!date.ok()) return false;  // 31 Apr, 29 Feb outside a leap year
+  const int64_t days = std::chrono::sys_days(date).time_since_epoch().count();
+  out = days * 86400 + hour * 3600 + minute * 60 + second;
   return true;
 }
 
@@ -145,7 +211,8 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
   cookie.value = std::string(Trim(pair.substr(equals + 1)));
   if (HasControlBytes(cookie.name) || HasControlBytes(cookie.value)) return;
   const int64_t now_s = Seconds(now);
-  cookie.domain = Lower(host);
+  const std::string request_host = Lower(host);
+  cookie.domain = request_host;
   cookie.path = DefaultPath(path);
   bool remove = false;
   bool max_age_seen = false;
@@ -159,14 +226,16 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
     std::string_view value = eq == std::string_view::npos ? "" : Trim(attribute.substr(eq + 1));
     if (key == "domain" && !value.empty()) {
       std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
-      if (domain != cookie.domain) {
+      // Every Domain is checked against the host that sent it, never against the one an
+      // earlier Domain of the same header set; the last one stands.
+      if (domain != request_host) {
         // A server may only set cookies for a parent of its own name, never for a whole
         // top-level domain ("net", or "net." written fully qualified), nor for a registry
         // under one ("com.cn", "co.uk"), nor for a part of a numeric address.
-        if (!DomainMatches(cookie.domain, domain)) return;
+        if (!DomainMatches(request_host, domain)) return;
         std::string_view labels = domain;
         while (labels.ends_with('.')) labels.remove_suffix(1);
-        if (labels.find('.') == std::string_view::npos || IsNumericHost(cookie.domain) ||
+        if (labels.find('.') == std::string_view::npos || IsNumericHost(request_host) ||
             IsRegistry(labels)) {
           return;
         }
@@ -185,7 +254,7 @@ void CookieStore::Store(std::string_view host, std::string_view path, std::strin
       cookie.expires = AddSeconds(now_s, std::min<int64_t>(seconds, kMaxAgeCap));
     } else if (key == "expires" && !max_age_seen) {
       int64_t when = 0;
-      if (!ParseHttpDate(value, when)) continue;
+      if (!ParseCookieDate(value, when)) continue;
       cookie.persistent = true;
       cookie.expires = when;
       remove = when <= now_s;

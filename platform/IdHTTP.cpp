@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -77,21 +78,22 @@ std::optional<size_t> ParseContentLength(std::string_view text) {
   return value;
 }
 
-// The hexadecimal size at the start of a chunk-size line; text that is not a size counts as 0.
-// Raises when the size does not fit.
+[[noreturn]] void ThrowInvalidChunk() { throw EIdReplyRefused("Invalid chunk size."); }
+
+// The hexadecimal size at the start of a chunk-size line, before any blank or ";" extension.
+// Raises when the line starts with no such number ("zz", "0x6", an empty line) or the size
+// does not fit: the body's end could not be found, and taking it as 0 would cut it short.
 size_t ParseChunkSize(std::string_view line) {
   line = TrimSpaces(line);
-  size_t end = line.find_first_of(" ;\t");
-  std::string_view digits = line.substr(0, end);
+  std::string_view digits = line.substr(0, line.find_first_of(" ;\t"));
+  if (digits.empty()) ThrowInvalidChunk();
   size_t value = 0;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    char c = digits[i];
+  for (char c : digits) {
     int nibble = c >= '0' && c <= '9'   ? c - '0'
                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                         : -1;
-    if (nibble < 0) return 0;
-    if (value > (SIZE_MAX >> 4)) throw EIdReplyRefused("Invalid chunk size.");
+    if (nibble < 0 || value > (SIZE_MAX >> 4)) ThrowInvalidChunk();
     value = (value << 4) | static_cast<size_t>(nibble);
   }
   return value;
@@ -147,8 +149,9 @@ IdURI IdURI::Parse(const std::string& address) {
     uri.bookmark = std::string(rest.substr(hash));
     rest = rest.substr(0, hash);
   }
+  // A scheme stands before any "/" or "?": "host/a?u=http://x" has none, whatever its query holds.
   size_t scheme_end = rest.find("://");
-  if (scheme_end != std::string_view::npos) {
+  if (scheme_end != std::string_view::npos && rest.find_first_of("/?") > scheme_end) {
     uri.protocol = std::string(rest.substr(0, scheme_end));
     rest.remove_prefix(scheme_end + 3);
   }
@@ -205,13 +208,25 @@ struct TIdHTTP::Reply {
   std::string status_line;
   int code = -1;
   std::vector<std::pair<std::string, std::string>> headers;
+  bool head_complete = false;  // the header lines ended with their empty line
   std::string body;
 
-  const std::string* Header(std::string_view name) const {
+  // Every value of the header `name`, in the order received: a header sent twice counts
+  // twice, wherever the second one stands.
+  std::vector<std::string_view> Values(std::string_view name) const {
+    std::vector<std::string_view> values;
     for (const auto& [key, value] : headers) {
-      if (EqualsNoCase(key, name)) return &value;
+      if (EqualsNoCase(key, name)) values.emplace_back(value);
     }
-    return nullptr;
+    return values;
+  }
+  bool Has(std::string_view name) const { return !Values(name).empty(); }
+  // Whether any value of the header `name` holds `word`.
+  bool Says(std::string_view name, std::string_view word) const {
+    for (std::string_view value : Values(name)) {
+      if (ContainsNoCase(value, word)) return true;
+    }
+    return false;
   }
 };
 
@@ -287,11 +302,17 @@ std::string TIdHTTP::Get(const std::string& address) {
         }
       }
     }
-  } while (reply.code == 100);
+    // Interim replies (100 Continue, 103 Early Hints) have no body; the final one follows.
+  } while (reply.code >= 100 && reply.code <= 199 && reply.code != 101);
   response_code_ = reply.code;
 
   int code = reply.code;
-  bool redirect = (code >= 300 && code <= 399 && code != 304) || reply.Header("Location");
+  if (code == 101) {
+    // The server has switched the connection to another protocol: nothing after these headers
+    // is HTTP, not even an error page.
+    throw EIdHTTPProtocolException(reply.status_line, code, "");
+  }
+  bool redirect = (code >= 300 && code <= 399 && code != 304) || reply.Has("Location");
   if (redirect || code < 200 || code > 299) {
     // The error page is read with a short time-out: a server that sends a status and then
     // stalls must not hold the caller, and the status line is what the caller gets anyway.
@@ -310,6 +331,8 @@ std::string TIdHTTP::Get(const std::string& address) {
     if (complete && AllowsReuse(reply)) guard.Keep();
     throw EIdHTTPProtocolException(reply.status_line, code, std::move(reply.body));
   }
+  // A success whose headers were cut off may have lost the very header that sized its body.
+  if (!reply.head_complete) throw EIdConnClosedGracefully();
   if (code != 204) ReadBody(reply);
   if (AllowsReuse(reply)) guard.Keep();
   return std::move(reply.body);
@@ -550,7 +573,10 @@ bool TIdHTTP::ReadLine(std::string& line) {
     input_.resize(scanned + n);
     if (n == 0) {
       if (input_.empty()) return false;
-      line.assign(input_);  // the server closed inside the last line: it ends there
+      // The server closed inside the last line: it ends there, a CR before the close included.
+      size_t end = input_.back() == '\r' ? input_.size() - 1 : input_.size();
+      if (end > kMaxLineLength) throw EIdMaxLineLengthExceeded();
+      line.assign(input_, 0, end);
       input_.clear();
       return true;
     }
@@ -605,6 +631,9 @@ void TIdHTTP::ReadChunked(std::string& out) {
     if (size > kMaxBodyBytes || out.size() + size > kMaxBodyBytes) ThrowRefusedBody();
     if (!ReadExact(size, out)) throw EIdConnClosedGracefully();
     if (!ReadLine(line)) throw EIdConnClosedGracefully();
+    // The data ends with its line break; more bytes before it mean the size was not the
+    // data's, and the next size line would be read from the middle of the data.
+    if (!line.empty()) ThrowInvalidChunk();
   }
   // The line after the last chunk; trailer fields, when a server sends any, end the same way.
   size_t trailer_bytes = 0;
@@ -621,8 +650,13 @@ void TIdHTTP::ReadStatusAndHeaders(Reply& reply) {
 
   size_t header_bytes = 0;
   std::string line;
-  // A server that closes inside the headers ends them there.
-  while (ReadLine(line) && !line.empty()) {
+  // A server that closes inside the headers ends them there; head_complete tells the caller.
+  reply.head_complete = false;
+  while (ReadLine(line)) {
+    if (line.empty()) {
+      reply.head_complete = true;
+      break;
+    }
     header_bytes += line.size();
     if (header_bytes > kMaxHeaderBytes) throw EIdReplyRefused("Too many header lines.");
     if ((line[0] == ' ' || line[0] == '\t') && !reply.headers.empty()) {
@@ -641,22 +675,27 @@ void TIdHTTP::ReadStatusAndHeaders(Reply& reply) {
 }
 
 void TIdHTTP::ReadBody(Reply& reply) {
-  const std::string* coding = reply.Header("Transfer-Encoding");
-  bool chunked = coding != nullptr && ContainsNoCase(*coding, "chunked");
-  const std::string* length_text = reply.Header("Content-Length");
-  if (length_text != nullptr) {
-    std::optional<size_t> length = ParseContentLength(*length_text);
+  bool chunked = reply.Says("Transfer-Encoding", "chunked");
+  std::vector<std::string_view> lengths = reply.Values("Content-Length");
+  if (!lengths.empty()) {
+    // Two Content-Length headers that disagree leave the body's end unknown.
+    bool agree = std::all_of(lengths.begin(), lengths.end(), [&](std::string_view other) {
+      return TrimSpaces(other) == TrimSpaces(lengths.front());
+    });
+    std::optional<size_t> length =
+        agree ? ParseContentLength(lengths.front()) : std::optional<size_t>();
     // A length that is no number cannot be read by; the chunks still can.
     if (!length && !chunked) throw EIdReplyRefused("Invalid Content-Length.");
     if (length && *length > kMaxBodyBytes) ThrowRefusedBody();
     if (length && *length >= 1) {
-      ReadExact(*length, reply.body);  // an early close leaves what arrived as the body
+      // A body cut short is a lost reply, not a shorter one; an error page keeps what came.
+      if (!ReadExact(*length, reply.body)) throw EIdConnClosedGracefully();
       return;
     }
   }
   if (chunked) {
     ReadChunked(reply.body);
-  } else if (length_text == nullptr) {
+  } else if (lengths.empty()) {
     ReadToClose(reply.body);
   }
 }
@@ -665,11 +704,7 @@ bool TIdHTTP::AllowsReuse(const Reply& reply) const {
   if (!socket_.Valid() || closed_by_peer_) return false;
   // Bytes beyond the reply are not ours to read as the next one.
   if (input_pos_ < input_.size()) return false;
-  for (const char* name : {"Connection", "Proxy-Connection"}) {
-    const std::string* value = reply.Header(name);
-    if (value != nullptr && ContainsNoCase(*value, "close")) return false;
-  }
-  return true;
+  return !reply.Says("Connection", "close") && !reply.Says("Proxy-Connection", "close");
 }
 
 }  // namespace vendrix

@@ -69,7 +69,8 @@ class EIdSocketError : public EIdException {
  private:
   int last_error_;
 };
-// A reply the client refuses to read: a body over the limit, a size that overflows.
+// A reply the client refuses to read: a body over the limit, a size that overflows or is no
+// number, chunks whose sizes do not match their data.
 class EIdReplyRefused : public EIdException {
  public:
   using EIdException::EIdException;

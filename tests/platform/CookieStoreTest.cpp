@@ -65,6 +65,11 @@ TEST(CookieStoreTest, LookAlikeHostsGetNothing) {
       {"www.vendrix.net.", "a=1; Domain=vendrix.net.", "gw.vendrix.net.", true},
       {"10.1.2.3", "a=1; Domain=1.2.3", "9.1.2.3", false},  // part of an address
       {"10.1.2.3", "a=1; Domain=10.1.2.3", "10.1.2.3", true},
+      // Each Domain is checked against the host that sent it; the last one stands.
+      {"www.vendrix.net", "a=1; Domain=vendrix.net; Domain=www.vendrix.net", "www.vendrix.net",
+       true},
+      {"www.vendrix.net", "a=1; Domain=vendrix.net; Domain=www.vendrix.net", "gw.vendrix.net",
+       false},
       {"h", "a=1\r\nX-Injected: 1", "h", false},  // control bytes: refused
       {"h", "a\x01b=1", "h", false},
   };
@@ -87,6 +92,13 @@ TEST(CookieStoreTest, FarFuturesKeepTheCookie_HugeValuesNeverOverflow) {
       {"Expires=Fri, 31 Dec 9999 23:59:59 GMT", true, true},
       {"Expires=Fri, 31-Dec-9999 23:59:59 GMT", true, true},
       {"Expires=Friday, 31-Dec-99 23:59:59 GMT", false, false},  // 1999
+      // RFC 6265, section 5.1.1: a two-digit year of 70-99 is 19xx, of 00-69 20xx; fields
+      // are known by their shape, whatever the weekday says.
+      {"Expires=Wed, 09-Jun-49 10:18:14 GMT", true, true},
+      {"Expires=Wednesday, 09-Jun-49 10:18:14 GMT", true, true},
+      {"Expires=Thu, 01 Jan 69 00:00:00 GMT", true, true},
+      {"Expires=Thu, 01-Jan-70 00:00:01 GMT", false, false},
+      {"Expires=09 Jun 2020 10:18:14 GMT", false, false},
       {"Expires=Thu Jan  1 00:00:00 1970", false, false},
       {"Expires=Sat, 01 Jan 2000 00:00:00 GMT", false, false},
       {"Max-Age=99999999999999999999999999", true, true},
