@@ -1,6 +1,7 @@
 #include "gui/AffiliateTools.h"
 
 #include <QClipboard>
+#include <algorithm>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QWebEngineView>
 
 #include "app/TableText.h"
+#include "gui/FailureWords.h"
 #include "gui/PageLoader.h"
 #include "gui/SearchConditions.h"
 #include "gui/SellerListMenu.h"
@@ -40,10 +42,11 @@ TAffiliateTools::TAffiliateTools(TForm1& form, ShopFinder& finder, TPageLoader& 
        .more_conditions = [this] { EditSearchConditions(); }});
 }
 
-void TAffiliateTools::Copy(const std::string& gbk, const QString& status) {
+void TAffiliateTools::Copy(const std::string& gbk, const QString& status,
+                           const CallFailure& failure) {
   if (gbk.empty()) {
     // The clipboard keeps what it held.
-    Say(QString::fromUtf8("推广链接获取失败"));
+    Say(FailedBecause("推广链接获取失败", failure));
     return;
   }
   QString text = QString::fromStdString(GbkToUtf8(gbk));
@@ -68,7 +71,14 @@ void TAffiliateTools::Say(const QString& status) {
   }
   QWebEngineView* page = form_.WebBrowser1;
   note_->setText(status);
+  // A long reason wraps within the page rather than running off it.
+  const int widest = std::max(100, page->width() - 40);
+  note_->setWordWrap(false);
   note_->adjustSize();
+  if (note_->width() > widest) {
+    note_->setWordWrap(true);
+    note_->resize(widest, note_->heightForWidth(widest));
+  }
   note_->move(page->x() + (page->width() - note_->width()) / 2, page->y() + 20);
   note_->raise();
   note_->show();
@@ -77,7 +87,7 @@ void TAffiliateTools::Say(const QString& status) {
 
 void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
   if (job.conversion.click_url.empty()) {
-    Copy("", QString());
+    Copy("", QString(), job.conversion.failure);
     return;
   }
   finder_.StoreShopLink(job);

@@ -31,8 +31,8 @@ class TAffiliateTools : public QObject {
 
   // Puts `gbk` on the clipboard, says `status` over the page for two seconds, and announces
   // the copy (TForm1::LinkCopied). An empty `gbk` is a conversion that failed: that is said
-  // instead, and the clipboard is left alone.
-  void Copy(const std::string& gbk, const QString& status);
+  // instead, with `failure`'s reason, and the clipboard is left alone.
+  void Copy(const std::string& gbk, const QString& status, const CallFailure& failure = {});
   // A row's shop converted for the clipboard, or not: the shop its lookup found is the row's
   // now.
   void ShopLinkConverted(const ShopLinkJob& job);

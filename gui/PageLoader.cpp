@@ -65,8 +65,8 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
         finder_.RunConversion(job);
         QMetaObject::invokeMethod(
             this,
-            [this, epoch, use, address = std::move(job.click_url)] {
-              if (epoch == conversion_epoch_) address_done_(address, use);
+            [this, epoch, use, address = std::move(job.click_url), failure = job.failure] {
+              if (epoch == conversion_epoch_) address_done_(address, failure, use);
             },
             Qt::QueuedConnection);
       },

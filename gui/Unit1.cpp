@@ -20,6 +20,7 @@
 
 #include "app/ShopPage.h"
 #include "gui/AddressLabel.h"
+#include "gui/FailureWords.h"
 #include "gui/AffiliateTools.h"
 #include "gui/BrowserEngine.h"
 #include "gui/CountSpinBox.h"
@@ -98,14 +99,14 @@ TForm1::TForm1(Settings settings, QWidget* parent)
   // Every platform call of a click runs off this thread; see TPageLoader.
   loader_ = new TPageLoader(
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
-      [this](const std::string& address, TPageLoader::Use use) {
+      [this](const std::string& address, const CallFailure& failure, TPageLoader::Use use) {
         if (use == TPageLoader::Use::kCopy) {
-          tools_->Copy(address, QString::fromUtf8("推广链接已复制"));
+          tools_->Copy(address, QString::fromUtf8("推广链接已复制"), failure);
         } else if (address.empty()) {
-          tools_->Say(QString::fromUtf8(kConversionFailed));
+          tools_->Say(FailedBecause(kConversionFailed, failure));
         } else {
           OpenLink(address);
-          emit LinkOpened(QString::fromStdString(address));
+          emit LinkOpened(FromGbk(address));
         }
       },
       [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
@@ -343,6 +344,11 @@ void TForm1::EnableControls(bool enabled) {
 
 void TForm1::FillList(const SearchOutcome& outcome) {
   if (closing_) return;
+  // Said when the search's end is handled: why it found nothing, or why the list is short.
+  search_failures_.clear();
+  for (const auto& failure : {outcome.page_failure, outcome.lookup_failure}) {
+    if (failure) search_failures_ << SearchStepFailed(*failure);
+  }
   tools_->SetRows(outcome.rows);
   SpinEdit1->setValue(outcome.count);
   ListView1->setRowCount(0);
@@ -380,6 +386,8 @@ void TForm1::SearchDone() {
     ShowShopPage(0);
   }
   SetCaption(window_defaults::kProductName);
+  // The rows found before a page or a look-up failed stand; what cut the list short is said.
+  if (!search_failures_.isEmpty()) tools_->Say(search_failures_.join("\n"));
   emit SearchEnded(true);
 }
 
@@ -388,7 +396,9 @@ void TForm1::SearchFailed() {
   EnableControls(true);
   SetCaption(window_defaults::kProductName);
   emit SearchEnded(false);
-  QMessageBox::warning(this, window_defaults::kProductName, QString::fromUtf8(kNothingFound));
+  QString text = QString::fromUtf8(kNothingFound);
+  for (const QString& failure : search_failures_) text += "\n" + failure;
+  QMessageBox::warning(this, window_defaults::kProductName, text);
 }
 
 void TForm1::ListView1Click(const QPoint& position) {
@@ -407,7 +417,7 @@ void TForm1::PageReady(const ShopPageJob& job) {
   finder_.StoreShopPage(job);
   // The page still shows the seller; without the shop or the items it would pass for a shop
   // that has none.
-  if (!job.loaded) tools_->Say(QString::fromUtf8(kShopPageFailed));
+  if (!job.loaded) tools_->Say(FailedBecause(kShopPageFailed, job.failure));
   loading_row_ = static_cast<int>(job.row);
   page_checks_ = 0;
   confirming_ = false;
@@ -506,7 +516,7 @@ void TForm1::FormResize() {
   WebBrowser1->resize(GroupBox2->width() - 6, GroupBox2->height() - 10);
 }
 
-void TForm1::Label2Click() { OpenLink(finder_.GetSettings().VendorBase); }
+void TForm1::Label2Click() { OpenLink(Utf8ToGbk(finder_.GetSettings().VendorBase)); }
 
 void TForm1::OpenLink(const std::string& address) {
   if (!open_link_(address)) tools_->Say(QString::fromUtf8(kBrowserFailed));

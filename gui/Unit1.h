@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <atomic>
 
@@ -149,6 +150,7 @@ class TForm1 : public QWidget {
   bool confirming_ = false;    // the asking is under way
   Qt::KeyboardModifiers page_click_modifiers_;  // held at the last press or release on the page
   bool closing_ = false;
+  QStringList search_failures_;  // the failed steps of the search whose rows FillList showed
   QString application_title_;
 };
 

@@ -182,6 +182,13 @@ HttpResponse Sandbox::HandleGateway(const HttpRequest& request, std::string& out
 
   HttpResponse response;
   response.delay = std::chrono::milliseconds(latency_ms_.load());
+  if (int page = failing_page_.load(); page > 0) {
+    std::map<std::string, std::string> params = DecodeQuery(request.query);
+    if (params["method"] == "taobao.taobaoke.items.get" &&
+        params["page_no"] == std::to_string(page)) {
+      fault = kError;
+    }
+  }
   GatewayReply reply;
   switch (fault) {
     case kDrop:

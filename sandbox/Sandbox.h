@@ -58,6 +58,9 @@ class Sandbox {
   // The latency added to every gateway reply from now on (tests make a window slow after its
   // first search this way).
   void SetLatency(int latency_ms) { latency_ms_ = latency_ms; }
+  // From now on the affiliate item search answers its page `page` as an error fault does (HTTP
+  // 500); 0: no page. Tests make a later page of a search fail this way.
+  void SetFailingPage(int page) { failing_page_ = page; }
 
   struct Counts {
     int gateway = 0;
@@ -83,6 +86,7 @@ class Sandbox {
   SandboxOptions options_;
   Marketplace market_;
   std::atomic<int> latency_ms_;
+  std::atomic<int> failing_page_{0};
   std::unique_ptr<Gateway> gateway_;
   HttpServer server_;
   std::atomic<uint64_t> gateway_requests_{0};
