@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "gui/BrowserEngine.h"
+#include "gui/QtTranslations.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   vendrix::TBrowserEngine engine(argc, argv);
   QApplication app(engine.argc, engine.argv);
+  vendrix::InstallQtTranslations(app);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
