@@ -123,7 +123,7 @@ void TAffiliateTools::ExportSellers() {
 }
 
 void TAffiliateTools::EditSearchConditions() {
-  TSearchConditionsDialog dialog(filters_, &form_);
+  TSearchConditionsDialog dialog(filters_, finder_.ConfiguredItemCond(), &form_);
   if (dialog.exec() != QDialog::Accepted) return;
   filters_ = dialog.Filters();
   SaveSearchConditions(filters_);

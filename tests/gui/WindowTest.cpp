@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWebEngineView>
 #include <fstream>
 #include <sstream>
@@ -30,6 +32,7 @@
 #include "gui/Unit1.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
+#include "tests/support/FakeGateway.h"
 
 namespace vendrix {
 namespace {
@@ -64,6 +67,36 @@ int BluePixels(const QImage& picture) {
   return count;
 }
 
+// Types `text` into `field` as a user does, replacing what it holds: ASCII on the keyboard,
+// anything else through the input method.
+void TypeInto(QWidget* field, const QString& text) {
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Delete);
+  for (QChar c : text) {
+    if (c.unicode() < 0x80) {
+      QTest::keyClicks(field, QString(c));
+    } else {
+      QInputMethodEvent typed;
+      typed.setCommitString(QString(c));
+      QApplication::sendEvent(field, &typed);
+    }
+  }
+}
+
+// The tooltip that shows when the pointer rests at `point` of `widget`; empty when none does.
+QString TooltipAt(QWidget* widget, QPoint point) {
+  // Tooltips show over the active window; offscreen, nothing activates it once a dialog has
+  // gone, as a window manager would.
+  widget->window()->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(widget->window()));
+  QToolTip::hideText();
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+  QTest::mouseMove(widget, point);
+  if (!QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000)) return QString();
+  return QToolTip::text();
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,8 +128,8 @@ class WindowTest : public ::testing::Test {
     return s;
   }
   // The window after FormCreate, shown, with its first search ended and row 0's page shown.
-  void OpenWindow(bool wait = true) {
-    form_ = std::make_unique<TForm1>(SandboxSettings());
+  void OpenWindow(bool wait = true, std::optional<Settings> settings = std::nullopt) {
+    form_ = std::make_unique<TForm1>(settings.value_or(SandboxSettings()));
     QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
     QSignalSpy shown(form_.get(), &TForm1::ShopPageShown);
     form_->FormCreate();
@@ -193,6 +226,51 @@ class WindowTest : public ::testing::Test {
   QString Note() const {
     auto* note = form_->findChild<QLabel*>("CopyNote");
     return note != nullptr && note->isVisible() ? note->text() : QString();
+  }
+  // Right-clicks row `row` of the seller list through the window system, as a user does (a
+  // menu already open when `row` is -1), then picks `entry` of the menu that opens.
+  void PickFromListMenu(int row, const QString& entry) {
+    TForm1& f = *form_;
+    if (row >= 0) {
+      QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                        f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
+    }
+    QMenu* menu = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+        5000));
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == entry) {
+        menu->close();
+        action->trigger();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no menu entry " << entry.toStdString();
+  }
+  // Answers the next modal dialog of type Dialog, once it is open, with `answer`.
+  template <typename Dialog>
+  static void WhenOpen(std::function<void(Dialog*)> answer) {
+    auto* poll = new QTimer(QApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+        poll->deleteLater();
+        poll->stop();
+        answer(dialog);
+      }
+    });
+    poll->start(50);
+  }
+  // Clicks the button of `box` that reads `text`, as a user does.
+  static void ClickButton(QWidget* box, const QString& text) {
+    for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+      if (button->text() == text && button->isVisible()) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return;
+      }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -514,30 +592,9 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   ASSERT_FALSE(first_nick.isEmpty());
   TForm1& f = *form_;
   QClipboard* clipboard = QGuiApplication::clipboard();
-  // Right-clicks `row` through the window system, as a user does (a menu already open when
-  // `row` is -1), then picks `entry` of the menu that opens.
-  auto pick = [&](int row, const QString& entry) {
-    if (row >= 0) {
-      QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
-                        f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
-    }
-    QMenu* menu = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
-        5000));
-    if (menu == nullptr) return;
-    for (QAction* action : menu->actions()) {
-      if (action->text() == entry) {
-        menu->close();
-        action->trigger();
-        return;
-      }
-    }
-    ADD_FAILURE() << "no menu entry " << entry.toStdString();
-  };
   auto selected_row = [&] { return f.ListView1->selectionModel()->selectedRows().at(0).row(); };
 
-  pick(3, "复制卖家昵称");
+  PickFromListMenu(3, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), f.ListView1->item(3, 2)->text());
   EXPECT_EQ(selected_row(), 0) << "the selection stays";
   QTest::qWait(200);
@@ -554,12 +611,12 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   f.ListView1->setFocus();
   QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
   QApplication::sendEvent(f.ListView1, &menu_key);
-  pick(-1, "复制卖家昵称");
+  PickFromListMenu(-1, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), first_nick);
 
   ASSERT_FALSE(f.Finder().Sellers()[5].shop_loaded);
   QSignalSpy copied(&f, &TForm1::LinkCopied);
-  pick(5, "复制店铺推广链接");
+  PickFromListMenu(5, "复制店铺推广链接");
   ASSERT_TRUE(copied.wait(10000));
   std::string sid = f.Finder().Sellers()[5].sid;
   ASSERT_FALSE(sid.empty()) << "the row's shop was looked up first";
@@ -576,26 +633,14 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
                                                              std::to_string(getpid()) + ".csv"))
                           .toStdString();
   std::remove(saved.c_str());
-  // Answers the modal dialog of type T, once it is open, with `answer`.
-  auto when_open = [](auto answer) {
-    using Dialog = std::remove_pointer_t<typename decltype(std::function(answer))::argument_type>;
-    auto* poll = new QTimer(QApplication::instance());
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
-        poll->deleteLater();
-        answer(dialog);
-      }
-    });
-    poll->start(50);
-  };
-  when_open([&](QFileDialog* dialog) {
+  WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
     // Typed into the name box, as a user does.
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(name, nullptr);
     name->setText(QString::fromStdString(saved.substr(0, saved.size() - 4)));
     QMetaObject::invokeMethod(dialog, "accept");
   });
-  pick(1, "导出卖家列表...");
+  PickFromListMenu(1, "导出卖家列表...");
   std::ifstream file(saved, std::ios::binary);
   std::stringstream read;
   read << file.rdbuf();
@@ -606,11 +651,11 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), f.ListView1->rowCount() + 1);
 
   // Further conditions: shown beside the box's title, and in the next search's request.
-  when_open([&](TSearchConditionsDialog* dialog) {
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
     dialog->CommissionRate->setText("29-");
     dialog->accept();
   });
-  pick(0, "更多搜索条件...");
+  PickFromListMenu(0, "更多搜索条件...");
   EXPECT_EQ(f.GroupBox1->title(), "搜索店铺（已设条件）");
   EXPECT_EQ(LoadSearchConditions().commission_low, "2900") << "remembered for the next run";
   f.Button1Click();
@@ -619,17 +664,79 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=2900"}), 0);
 
   // Cleared, the conditions leave every request byte for byte what it was before them.
-  when_open([&](TSearchConditionsDialog* dialog) {
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Reset)->click();
     dialog->accept();
   });
-  pick(0, "更多搜索条件...");
+  PickFromListMenu(0, "更多搜索条件...");
   EXPECT_EQ(f.GroupBox1->title(), "搜索店铺");
   f.Button1Click();
   ASSERT_TRUE(WaitForSearch());
   std::vector<std::string> pages = Logged({"taobao.taobaoke.items.get", "page_no=1&"});
   ASSERT_GE(pages.size(), 3u);
   EXPECT_EQ(pages.back(), pages.front());
+}
+
+// Every wrong field of the further conditions is named at once; a commission bound that
+// crosses the vendor's configured other side is refused, naming that bound; the conditions
+// set read as a user says them.
+TEST_F(WindowTest, ConditionsNameEveryWrongFieldAndTheConfiguredBoundTheyCross) {
+  StartSandbox();
+  // The vendor's configuration bounds the commission rate to 5-20%.
+  test::FakeGateway vendor;
+  std::string document = sandbox::ConfigDocument(false, "");
+  const std::string method = "<method>taobao.taobaoke.items.get</method>";
+  document.insert(document.find(method) + method.size(),
+                  "<s_rate>500</s_rate><e_rate>2000</e_rate>");
+  vendor.ServeBody(document);
+  Settings settings = SandboxSettings();
+  settings.VendorBase = vendor.Base() + "/";
+  OpenWindow(true, settings);
+  TForm1& f = *form_;
+  ASSERT_GT(f.ListView1->rowCount(), 0);
+
+  const struct {
+    const char* keyword;
+    const char* rate;
+    const char* price;
+    const char* says;
+  } wrong[] = {
+      {"ñ", "30-", "abc",
+       "关键词中有无法使用的字符。\n佣金比率下限 30% 高于配置规定的上限 20%。\n"
+       "价格请填写如 10-99.5 的范围（元，最多两位小数）。"},
+      {"", "-4.5", "", "佣金比率上限 4.5% 低于配置规定的下限 5%。"},
+      {"包邮", "12-5", "5-1",
+       "佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，最多两位小数）。\n"
+       "价格请填写如 10-99.5 的范围（元，最多两位小数）。"},
+  };
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
+    QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    for (const auto& w : wrong) {
+      TypeInto(dialog->Keyword, QString::fromUtf8(w.keyword));
+      TypeInto(dialog->CommissionRate, w.rate);
+      TypeInto(dialog->Price, w.price);
+      QString said;
+      WhenOpen<QMessageBox>([&](QMessageBox* box) {
+        said = box->text();
+        ClickButton(box, "确定");
+      });
+      QTest::mouseClick(ok, Qt::LeftButton);
+      EXPECT_EQ(said.toStdString(), w.says) << w.rate;
+      EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+    }
+    TypeInto(dialog->CommissionRate, "10-");
+    TypeInto(dialog->Price, "100-");
+    QTest::mouseClick(ok, Qt::LeftButton);
+  });
+  PickFromListMenu(0, "更多搜索条件...");
+  EXPECT_EQ(TooltipAt(f.GroupBox1, QPoint(20, 5)).toStdString(),
+            "关键词：包邮；佣金比率：10%以上；价格：100元以上");
+  // The configured upper bound still goes out beside the user's lower one.
+  f.Button1Click();
+  ASSERT_TRUE(WaitForSearch());
+  EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=1000",
+                      "end_commissionRate=2000", "start_price=100"}),
+            0);
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
