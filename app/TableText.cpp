@@ -93,12 +93,12 @@ std::string CellText(std::string_view utf8) {
   return text;
 }
 
-std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format) {
+std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format, bool tsv_header) {
   std::vector<std::vector<std::string>> cells;
   for (const SellerRow& row : rows) {
     cells.push_back({GbkToUtf8(row.nick), GbkToUtf8(row.location), std::to_string(row.level)});
   }
-  return Table({"nick", "location", "level"}, cells, format, false, {false, false, true});
+  return Table({"nick", "location", "level"}, cells, format, tsv_header, {false, false, true});
 }
 
 std::string ItemsText(const std::vector<AffiliateItemRow>& rows, TableFormat format) {

@@ -1,5 +1,6 @@
 // The window with the real Qt WebEngine view, offscreen, against an in-process sandbox.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -19,10 +20,12 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QWebEngineView>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -737,6 +740,86 @@ TEST_F(WindowTest, ConditionsNameEveryWrongFieldAndTheConfiguredBoundTheyCross) 
   EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=1000",
                       "end_commissionRate=2000", "start_price=100"}),
             0);
+}
+
+// The export starts in the folder saved to last (at first the home folder, there being no
+// documents folder), names TSV's columns as CSV and JSON do, and replaces a file whole or not
+// at all. Qt's own dialogs speak the window's language.
+TEST_F(WindowTest, ExportStartsWhereTheUserSavedLastAndReplacesFilesWhole) {
+  QTemporaryDir home;
+  struct Home {
+    QByteArray old = qgetenv("HOME");
+    ~Home() { qputenv("HOME", old); }
+  } restore;
+  qputenv("HOME", home.path().toLocal8Bit());
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  QTemporaryDir folder;
+  const QString saved = folder.filePath("sellers.tsv");
+
+  // Saves the list as `saved` through the dialog, as a user does; `answer_box` answers the
+  // message boxes that follow. Returns the folder the dialog started in.
+  auto export_list = [&](std::function<void(QMessageBox*)> answer_box = {}) {
+    QString started_in;
+    WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+      started_in = dialog->directory().absolutePath();
+      QStringList buttons;
+      for (QPushButton* button : dialog->findChildren<QPushButton*>()) buttons << button->text();
+      EXPECT_TRUE(buttons.contains("保存(&S)") && buttons.contains("取消"))
+          << buttons.join(", ").toStdString();
+      if (answer_box) WhenOpen<QMessageBox>(answer_box);
+      // The name is put into the name box whole: typed, it would open the box's completions,
+      // which take the Return key whenever the folder's listing comes in time.
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      name->setText(saved);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    PickFromListMenu(1, "导出卖家列表...");
+    return started_in;
+  };
+  auto read = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<none>");
+  };
+
+  EXPECT_EQ(export_list().toStdString(), home.path().toStdString()) << "no documents folder: home";
+  std::string tsv = read(saved);
+  EXPECT_TRUE(tsv.starts_with("nick\tlocation\tlevel\n" +
+                              f.ListView1->item(0, 2)->text().toStdString() + "\t"))
+      << tsv;
+  EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), f.ListView1->rowCount() + 1);
+
+  // A write that fails part way (the disk full; here a limit on the size of files) keeps the
+  // file as it was, leaves nothing beside it, and says so.
+  {
+    QFile old(saved);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
+  }
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit unlimited = limit;
+  std::signal(SIGXFSZ, SIG_IGN);
+  QString asked, said;
+  QString started_in = export_list([&](QMessageBox* replace) {
+    asked = replace->text();
+    // The next box says what went wrong.
+    WhenOpen<QMessageBox>([&](QMessageBox* box) {
+      setrlimit(RLIMIT_FSIZE, &unlimited);
+      said = box->text();
+      ClickButton(box, "确定");
+    });
+    limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    ClickButton(replace, "是(&Y)");
+  });
+  setrlimit(RLIMIT_FSIZE, &unlimited);
+  EXPECT_EQ(started_in.toStdString(), folder.path().toStdString()) << "the folder saved to last";
+  EXPECT_TRUE(asked.contains("sellers.tsv")) << asked.toStdString();
+  EXPECT_TRUE(said.startsWith("无法写入 " + saved)) << said.toStdString();
+  EXPECT_EQ(read(saved), "old\n") << "the file as it was";
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ").toStdString(),
+            "sellers.tsv")
+      << "nothing left beside it";
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
