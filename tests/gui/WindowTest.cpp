@@ -822,6 +822,38 @@ TEST_F(WindowTest, ExportStartsWhereTheUserSavedLastAndReplacesFilesWhole) {
       << "nothing left beside it";
 }
 
+// No page scrolls sideways, and a shop without a logo shows none, not a broken picture.
+TEST_F(WindowTest, PagesFitTheirWidth_AShopWithoutLogoShowsNoBrokenPicture) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  auto sideways = [&] {
+    return RunJs("document.scrollingElement.scrollWidth > document.scrollingElement.clientWidth")
+        .toBool();
+  };
+  EXPECT_FALSE(sideways()) << "the first shop's page";
+  int row = -1;
+  for (int r = 0; r < f.ListView1->rowCount() && row < 0; ++r) {
+    for (const auto& seller : sandbox_->Market().Sellers()) {
+      if (seller.pic_path.empty() && f.ListView1->item(r, 2)->text().toStdString() == seller.nick) {
+        row = r;
+      }
+    }
+  }
+  ASSERT_GE(row, 0) << "no shop without a logo among the sellers found";
+  QString nick = f.ListView1->item(row, 2)->text();
+  f.ListView1->scrollToItem(f.ListView1->item(row, 2));
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(row));
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + nick));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs("Array.from(document.images).every(i => i.complete)").toBool(); }, 10000));
+  EXPECT_EQ(RunJs("Array.from(document.images).filter(i => i.naturalWidth == 0 && "
+                  "getComputedStyle(i).visibility != 'hidden').length")
+                .toInt(),
+            0)
+      << "broken pictures";
+  EXPECT_FALSE(sideways()) << "a shop without a logo";
+}
+
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
 // says so over the page; a middle click opens it as a click does; a closing window opens
 // nothing.
