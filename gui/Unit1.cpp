@@ -27,6 +27,7 @@
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/SellerListView.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "platform/CodePage.h"
@@ -191,7 +192,7 @@ void TForm1::BuildLayout() {
   SpinEdit1->setGeometry(212, 66, 53, 22);
   SpinEdit1->setValue(40);
 
-  ListView1 = new QTableWidget(0, 4, this);
+  ListView1 = new TSellerListView(0, 4, this);
   ListView1->setGeometry(6, 101, 351, 566);
   ListView1->setShowGrid(true);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);

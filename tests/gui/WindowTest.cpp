@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QWebEngineView>
+#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -33,6 +34,7 @@
 #include "gui/CountSpinBox.h"
 #include "gui/SearchConditions.h"
 #include "gui/Unit1.h"
+#include "platform/CodePage.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
 #include "tests/support/FakeGateway.h"
@@ -65,6 +67,31 @@ int BluePixels(const QImage& picture) {
     for (int x = 0; x < picture.width(); ++x) {
       QColor c = picture.pixelColor(x, y);
       count += c.blue() - c.red() > 40;
+    }
+  }
+  return count;
+}
+
+// The contrast ratio of two colours, as WCAG 2 defines it: 1 (none) to 21.
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto linear = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Pixels of `area` of `picture` in a colour (text, a picture), not white or a grey.
+int InkPixels(const QImage& picture, const QRect& area) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      QColor c = picture.pixelColor(x, y);
+      count +=
+          std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 40;
     }
   }
   return count;
@@ -473,6 +500,16 @@ TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
   QTest::qWait(200);
   EXPECT_EQ(LogLines({"taobao.shop.get"}), shops);
   EXPECT_EQ(LogLines({"taobao.items.search"}), searches + 2);
+
+  // A Ctrl+click on the selected row loads its page again and leaves it selected.
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    RowCenter(2));
+  QImage list = form_->ListView1->viewport()->grab().toImage();
+  EXPECT_EQ(list.pixelColor(3, form_->ListView1->rowViewportPosition(2) + 3),
+            form_->ListView1->palette().color(QPalette::Active, QPalette::Highlight))
+      << "the row is no longer highlighted";
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return LogLines({"taobao.items.search"}) == searches + 3; }, 5000));
 }
 
 TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
@@ -1002,6 +1039,46 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
     }
   }
   EXPECT_TRUE(red_text) << "the row under the pointer is drawn in RGB(239, 29, 29)";
+
+  // Over the selection the text stays legible (WCAG's 4.5:1), under the pointer too: the
+  // contrast of its strokes' colour to the selection's.
+  QTest::mouseMove(f.ListView1->viewport(), RowCenter(0));
+  ASSERT_EQ(f.ListView1->selectionModel()->selectedRows().at(0).row(), 0);
+  auto cell = [&](int row, int column) {
+    return QRect(f.ListView1->columnViewportPosition(column), f.ListView1->rowViewportPosition(row),
+                 f.ListView1->columnWidth(column) - 1, f.ListView1->rowHeight(row) - 1);
+  };
+  list = f.ListView1->viewport()->grab().toImage();
+  for (int column : {2, 3}) {
+    QRect text = cell(0, column).adjusted(2, 2, -2, -2);
+    QColor ground = list.pixelColor(text.topLeft());
+    double strongest = 0;
+    for (int y = text.top(); y <= text.bottom(); ++y) {
+      for (int x = text.left(); x <= text.right(); ++x) {
+        strongest = std::max(strongest, Contrast(list.pixelColor(x, y), ground));
+      }
+    }
+    EXPECT_GE(strongest, 4.5) << "column " << column;
+  }
+
+  // A nick too long for its column keeps clear of the column's edges (it ends in "…") and
+  // shows whole in its tooltip; a nick that fits has none.
+  const QString long_nick = "a_rather_long_nick_of_35_characters";
+  ASSERT_EQ(long_nick.size(), 35);
+  SearchOutcome outcome{.found = true, .count = 2};
+  outcome.rows = {{Utf8ToGbk(long_nick.toStdString()), Utf8ToGbk("浙江杭州"), 6, 5},
+                  {"short", Utf8ToGbk("浙江杭州"), 6, 5}};
+  f.FillList(outcome);
+  list = f.ListView1->viewport()->grab().toImage();
+  QRect nick = cell(0, 2);
+  EXPECT_GT(InkPixels(list, nick), 50) << "the nick shows";
+  EXPECT_EQ(InkPixels(list, QRect(nick.left(), nick.top(), 2, nick.height())), 0)
+      << "cut at the left edge";
+  EXPECT_EQ(InkPixels(list, QRect(nick.right() - 1, nick.top(), 2, nick.height())), 0)
+      << "cut at the right edge";
+  EXPECT_EQ(TooltipAt(f.ListView1->viewport(), nick.center()).toStdString(),
+            long_nick.toStdString());
+  EXPECT_EQ(TooltipAt(f.ListView1->viewport(), cell(1, 2).center()).toStdString(), "");
 }
 
 TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {
