@@ -25,6 +25,7 @@ class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
 class TSellerListDelegate;
+class TWindowCentring;
 
 namespace window_defaults {
 inline constexpr int kClientWidth = 954;
@@ -133,6 +134,7 @@ class TForm1 : public QWidget {
   ShopFinder finder_;
   LinkOpener open_link_;
   TSellerListDelegate* delegate_ = nullptr;
+  TWindowCentring* centring_ = nullptr;
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
