@@ -46,20 +46,6 @@ bool SplitRange(std::string_view text, std::string_view& low, std::string_view& 
   return low.empty() || high.empty() || low_value <= high_value;
 }
 
-// "1250" hundredths as "12.5"; "500" as "5".
-std::string PercentText(const std::string& hundredths) {
-  if (hundredths.empty()) return "";
-  int64_t value = std::stoll(hundredths);
-  std::string text = std::to_string(value / 100);
-  int64_t cents = value % 100;
-  if (cents != 0) {
-    text += '.';
-    text += static_cast<char>('0' + cents / 10);
-    if (cents % 10 != 0) text += static_cast<char>('0' + cents % 10);
-  }
-  return text;
-}
-
 }  // namespace
 
 bool SearchFilters::Any() const {
@@ -103,12 +89,50 @@ bool ParsePriceRange(std::string_view text, std::string& low, std::string& high)
 
 std::string CommissionRangeText(const std::string& low, const std::string& high) {
   if (low.empty() && high.empty()) return "";
-  return PercentText(low) + "-" + PercentText(high);
+  return CommissionText(low) + "-" + CommissionText(high);
 }
 
 std::string PriceRangeText(const std::string& low, const std::string& high) {
   if (low.empty() && high.empty()) return "";
   return low + "-" + high;
+}
+
+std::string CommissionText(const std::string& hundredths) {
+  if (hundredths.empty()) return "";
+  int64_t value = std::stoll(hundredths);
+  std::string text = std::to_string(value / 100);
+  int64_t cents = value % 100;
+  if (cents != 0) {
+    text += '.';
+    text += static_cast<char>('0' + cents / 10);
+    if (cents % 10 != 0) text += static_cast<char>('0' + cents % 10);
+  }
+  return text;
+}
+
+std::optional<CrossedBound> CrossedCommissionBound(const SearchFilters& filters,
+                                                   const std::string& configured_low,
+                                                   const std::string& configured_high) {
+  // A configured bound that is not plain digits is the platform's to judge, as it always was.
+  auto number = [](const std::string& text) -> std::optional<int64_t> {
+    if (text.empty() || text.size() > kMaxWholeDigits ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+      return std::nullopt;
+    }
+    return std::stoll(text);
+  };
+  std::optional<int64_t> low = number(filters.commission_low);
+  std::optional<int64_t> high = number(filters.commission_high);
+  // A side the user gives replaces the configured one: only the other side can be crossed.
+  std::optional<int64_t> upper = number(configured_high);
+  if (low && filters.commission_high.empty() && upper && *low > *upper) {
+    return CrossedBound{.configured_upper = true, .configured = configured_high};
+  }
+  std::optional<int64_t> lower = number(configured_low);
+  if (high && filters.commission_low.empty() && lower && *high < *lower) {
+    return CrossedBound{.configured_upper = false, .configured = configured_low};
+  }
+  return std::nullopt;
 }
 
 }  // namespace vendrix

@@ -296,7 +296,8 @@ bool ShopFinder::RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& co
   if (!component.Execute(job.cond, job.back, job.name, job.xml, shop)) return false;
   seller.sid = shop->sid;
   seller.title = shop->title;
-  seller.logo_url = settings_.ShopLogo + shop->pic_path;
+  // A shop without a picture path has no logo; the bare logo host is no picture.
+  seller.logo_url = shop->pic_path.empty() ? "" : settings_.ShopLogo + shop->pic_path;
   seller.shop_loaded = true;
   return true;
 }

@@ -175,6 +175,9 @@ class ShopFinder {
   PInfo& Sellers() { return Sellers_; }
   const std::string& DefaultNick() const { return DefaultNick_; }
   bool ConfigLoaded() const { return config_loaded_; }
+  // The affiliate item search's conditions as the configuration set them (its commission
+  // bounds among them), whatever the searches have sent since.
+  const TaobaokeItemConditions& ConfiguredItemCond() const { return configured_item_cond_; }
 
   // The records, components and configuration, as the window keeps them.
   TaobaokeItemConditions KeItemCond;

@@ -36,6 +36,10 @@ constexpr const char* kItemBlock =
     "src=\"%s_160x160.jpg\"></a></div><div class=\"title\"><a href=\"http://iid%s/\">%s</a>"
     "</div><strong>￥%s</strong></div>";
 
+// The body takes the window's width, less its margins: "width:100%" on the body added them,
+// and every page scrolled sideways by that much.
+constexpr const char* kPageFit = "<style>body{width:auto !important;}</style>";
+
 // The shop block's item count when the item search brought nothing back at all.
 constexpr const char* kUnknownTotal = "?";
 
@@ -48,6 +52,16 @@ std::vector<std::string> Pieces(const char* utf8) {
     pieces.push_back(gbk.substr(start, mark - start));
   }
   pieces.push_back(gbk.substr(start));
+  return pieces;
+}
+
+// The shop block for a shop without a logo: the logo's place stays, empty, where an address
+// without a picture would show a broken one.
+std::vector<std::string> WithoutLogo(std::vector<std::string> pieces) {
+  std::string& first = pieces[0];  // ...<div class="myshop_pic"><img src="
+  first.replace(first.rfind("src=\""), 5, "alt=\"\" style=\"visibility:hidden");
+  first += pieces[1];
+  pieces.erase(pieces.begin() + 1);
   return pieces;
 }
 
@@ -78,13 +92,14 @@ const std::string& PageEnd() {
   return text;
 }
 
-std::string EmptyPage() { return PageBody() + PageEnd(); }
+std::string EmptyPage() { return kPageFit + PageBody() + PageEnd(); }
 
 std::string EscapeHtml(std::string_view text) { return EscapeMarkup(text); }
 
 std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
   static const std::vector<std::string> shop_block = Pieces(kShopBlock);
   static const std::vector<std::string> item_block = Pieces(kItemBlock);
+  static const std::vector<std::string> shop_block_without_logo = WithoutLogo(shop_block);
 
   const std::vector<TaobaoSearchInfo>* items = row.items.get();
   std::string total = kUnknownTotal;
@@ -94,10 +109,16 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
     total = IsItemRow(first) ? first.total : "0";
   }
 
-  std::string page = PageStyle() + PageBody();
-  Fill(page, shop_block,
-       {row.logo_url, row.nick, row.title, row.nick, row.location, total, row.credit_pic_url,
-        row.nick, vendor_base});
+  std::string page = PageStyle() + kPageFit + PageBody();
+  if (row.logo_url.empty()) {
+    Fill(page, shop_block_without_logo,
+         {row.nick, row.title, row.nick, row.location, total, row.credit_pic_url, row.nick,
+          vendor_base});
+  } else {
+    Fill(page, shop_block,
+         {row.logo_url, row.nick, row.title, row.nick, row.location, total, row.credit_pic_url,
+          row.nick, vendor_base});
+  }
   if (items != nullptr) {
     for (size_t i = 0; i < items->size() && i < page_defaults::kMaxItems; ++i) {
       const TaobaoSearchInfo& item = (*items)[i];

@@ -26,7 +26,8 @@ inline constexpr size_t kMaxItems = 60;
 }  // namespace page_defaults
 
 // The page of `row`: style, body, the shop block and one block per item up to the first
-// without a title, at most 60, then the end. `vendor_base` ends with "/".
+// without a title, at most 60, then the end. A row without `logo_url` shows no logo, its place
+// kept. `vendor_base` ends with "/".
 std::string BuildShopPage(const Info& row, const std::string& vendor_base);
 
 }  // namespace vendrix

@@ -136,12 +136,13 @@ std::string TableText(const std::vector<TableColumn>& columns,
   return out;
 }
 
-std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format) {
+std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format,
+                        bool tsv_header) {
   std::vector<std::vector<std::string>> cells;
   for (const SellerRow& row : rows) {
     cells.push_back({GbkToUtf8(row.nick), GbkToUtf8(row.location), std::to_string(row.level)});
   }
-  return TableText({{"nick"}, {"location"}, {"level", true}}, cells, format, false);
+  return TableText({{"nick"}, {"location"}, {"level", true}}, cells, format, tsv_header);
 }
 
 std::string ItemsText(const std::vector<AffiliateItemRow>& rows, TableFormat format) {

@@ -55,9 +55,11 @@ std::string TableText(const std::vector<TableColumn>& columns,
                       const std::vector<std::vector<std::string>>& rows, TableFormat format,
                       bool tsv_header = true);
 
-// The sellers as the search prints them: TSV nick, location, level (no header); CSV with the
-// header nick,location,level; JSON objects {"nick", "location", "level" (a number)}.
-std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format);
+// The sellers as the search prints them: TSV nick, location, level (no header, unless
+// `tsv_header`); CSV with the header nick,location,level; JSON objects {"nick", "location",
+// "level" (a number)}.
+std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format,
+                        bool tsv_header = false);
 
 // The items with a header line in TSV and CSV: iid, title, price, commission_rate, commission,
 // click_url; JSON objects with those keys and string values.

@@ -163,6 +163,16 @@ int RunSearch(const std::vector<std::string>& args) {
   if (choices.category < 0 && finder.ConfigLoaded()) {
     return Usage("unknown category '" + category + "' (see vendrix-cli categories)");
   }
+  // The vendor's configuration may bound the commission rate on the side the user left out.
+  const TaobaokeItemConditions& configured = finder.ConfiguredItemCond();
+  if (std::optional<CrossedBound> crossed = CrossedCommissionBound(
+          filters, configured.start_commissionRate, configured.end_commissionRate)) {
+    return Usage("--commission-rate " + *commission + " lies " +
+                 (crossed->configured_upper ? "above the configured upper bound of "
+                                            : "below the configured lower bound of ") +
+                 CommissionText(crossed->configured) +
+                 "% (the vendor's configuration); nothing was searched");
+  }
 
   SearchOutcome outcome = finder.RunSearch(choices);
   auto page_failed = [&outcome] {

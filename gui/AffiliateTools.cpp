@@ -2,14 +2,10 @@
 
 #include <QClipboard>
 #include <algorithm>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
-#include <QStandardPaths>
 #include <QToolTip>
 #include <QWebEngineView>
 
@@ -19,6 +15,7 @@
 #include "gui/SearchConditions.h"
 #include "gui/SellerListMenu.h"
 #include "gui/Unit1.h"
+#include "gui/UserFile.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -95,45 +92,22 @@ void TAffiliateTools::ShopLinkConverted(const ShopLinkJob& job) {
 }
 
 void TAffiliateTools::ExportSellers() {
-  // Each type of file with the extension it is written under; a name typed without one takes
-  // that of the chosen type, and the dialog asks before replacing that file.
-  const struct {
-    const char* filter;
-    const char* suffix;
-  } types[] = {{"CSV (*.csv)", "csv"}, {"TSV (*.tsv *.txt)", "tsv"}, {"JSON (*.json)", "json"}};
-  QStringList filters;
-  for (const auto& type : types) filters << type.filter;
-  QFileDialog dialog(&form_, QString::fromUtf8("导出卖家列表"),
-                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                         QString::fromUtf8("/卖家列表.csv"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(types[0].suffix);
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
-    for (const auto& type : types) {
-      if (chosen == type.filter) dialog.setDefaultSuffix(type.suffix);
-    }
-  });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  QString name = dialog.selectedFiles().first();
-  // A known extension says the format; any other, the type chosen.
-  QString suffix = QFileInfo(name).suffix().toLower();
-  std::optional<TableFormat> format =
-      ParseTableFormat(suffix == "txt" ? "tsv" : suffix.toStdString());
-  if (!format) format = ParseTableFormat(dialog.defaultSuffix().toStdString());
-  QFile file(name);
-  std::string text = SellersText(rows_, format.value_or(TableFormat::kCsv));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(text.data(), static_cast<qint64>(text.size())) !=
-          static_cast<qint64>(text.size())) {
-    QMessageBox::warning(&form_, window_defaults::kProductName,
-                         QString::fromUtf8("无法写入 %1：%2").arg(name, file.errorString()));
-  }
+  // A known extension says the format; any other, the type chosen. TSV names its columns in
+  // a first line, as CSV and JSON name their fields.
+  SaveUserFile(&form_, QString::fromUtf8("导出卖家列表"), QString::fromUtf8("卖家列表.csv"),
+               {{"CSV (*.csv)", "csv"}, {"TSV (*.tsv *.txt)", "tsv"}, {"JSON (*.json)", "json"}},
+               [this](const QString& path, const UserFileType& type) {
+                 QString suffix = QFileInfo(path).suffix().toLower();
+                 std::optional<TableFormat> format =
+                     ParseTableFormat(suffix == "txt" ? "tsv" : suffix.toStdString());
+                 if (!format) format = ParseTableFormat(type.suffix.toStdString());
+                 return QByteArray::fromStdString(
+                     SellersText(rows_, format.value_or(TableFormat::kCsv), /*tsv_header=*/true));
+               });
 }
 
 void TAffiliateTools::EditSearchConditions() {
-  TSearchConditionsDialog dialog(filters_, &form_);
+  TSearchConditionsDialog dialog(filters_, finder_.ConfiguredItemCond(), &form_);
   if (dialog.exec() != QDialog::Accepted) return;
   filters_ = dialog.Filters();
   SaveSearchConditions(filters_);

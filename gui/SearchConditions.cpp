@@ -69,20 +69,36 @@ void SaveSearchConditions(const SearchFilters& filters) {
 }
 
 QString DescribeSearchConditions(const SearchFilters& filters) {
+  // A range open on one side reads as a user says it: "5%以上", "99.5元以下".
+  auto range = [](const std::string& low, const std::string& high, const char* unit) {
+    QString u = QString::fromUtf8(unit);
+    QString l = QString::fromStdString(low), h = QString::fromStdString(high);
+    if (high.empty()) return l + u + QString::fromUtf8("以上");
+    if (low.empty()) return h + u + QString::fromUtf8("以下");
+    return l + "-" + h + u;
+  };
   QStringList parts;
   if (!filters.keyword.empty()) parts << QString::fromUtf8("关键词：") + FromGbk(filters.keyword);
-  std::string rate = CommissionRangeText(filters.commission_low, filters.commission_high);
-  if (!rate.empty()) parts << QString::fromUtf8("佣金比率：%1%").arg(QString::fromStdString(rate));
-  std::string price = PriceRangeText(filters.price_low, filters.price_high);
-  if (!price.empty()) parts << QString::fromUtf8("价格：%1元").arg(QString::fromStdString(price));
+  if (!filters.commission_low.empty() || !filters.commission_high.empty()) {
+    parts << QString::fromUtf8("佣金比率：") + range(CommissionText(filters.commission_low),
+                                                     CommissionText(filters.commission_high), "%");
+  }
+  if (!filters.price_low.empty() || !filters.price_high.empty()) {
+    parts << QString::fromUtf8("价格：") + range(filters.price_low, filters.price_high, "元");
+  }
   for (const auto& [name, label] : kSortLabels) {
     if (filters.sort == name) parts << QString::fromUtf8("排序：") + QString::fromUtf8(label);
   }
   return parts.join(QString::fromUtf8("；"));
 }
 
-TSearchConditionsDialog::TSearchConditionsDialog(const SearchFilters& filters, QWidget* parent)
-    : QDialog(parent), filters_(filters) {
+TSearchConditionsDialog::TSearchConditionsDialog(const SearchFilters& filters,
+                                                 const TaobaokeItemConditions& configured,
+                                                 QWidget* parent)
+    : QDialog(parent),
+      filters_(filters),
+      configured_low_(configured.start_commissionRate),
+      configured_high_(configured.end_commissionRate) {
   setWindowTitle(QString::fromUtf8("更多搜索条件"));
   auto* form = new QFormLayout(this);
   Keyword = new QLineEdit(FromGbk(filters.keyword), this);
@@ -122,26 +138,43 @@ TSearchConditionsDialog::TSearchConditionsDialog(const SearchFilters& filters, Q
 
 void TSearchConditionsDialog::accept() {
   SearchFilters filters;
-  QString problem;
+  // Every field that is wrong is named, not only the last one checked.
+  QStringList problems;
+  QWidget* first_wrong = nullptr;
+  auto wrong = [&](QWidget* field, const QString& problem) {
+    problems << problem;
+    if (first_wrong == nullptr) first_wrong = field;
+  };
   std::optional<std::string> keyword = Utf8ToGbkExact(Keyword->text().trimmed().toStdString());
   if (!keyword) {
-    problem = QString::fromUtf8("关键词中有无法使用的字符。");
+    wrong(Keyword, QString::fromUtf8("关键词中有无法使用的字符。"));
   } else {
     filters.keyword = *keyword;
   }
   std::string rate = CommissionRate->text().trimmed().toStdString();
   if (!rate.empty() &&
       !ParseCommissionRange(rate, filters.commission_low, filters.commission_high)) {
-    problem =
-        QString::fromUtf8("佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，最多两位小数）。");
+    wrong(CommissionRate, QString::fromUtf8("佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，"
+                                            "最多两位小数）。"));
+  } else if (std::optional<CrossedBound> crossed =
+                 CrossedCommissionBound(filters, configured_low_, configured_high_)) {
+    // The configured other side still applies: the search could only find nothing.
+    QString mine = QString::fromStdString(CommissionText(
+        crossed->configured_upper ? filters.commission_low : filters.commission_high));
+    QString theirs = QString::fromStdString(CommissionText(crossed->configured));
+    wrong(CommissionRate,
+          QString::fromUtf8(crossed->configured_upper ? "佣金比率下限 %1% 高于配置规定的上限 %2%。"
+                                                      : "佣金比率上限 %1% 低于配置规定的下限 %2%。")
+              .arg(mine, theirs));
   }
   std::string price = Price->text().trimmed().toStdString();
   if (!price.empty() && !ParsePriceRange(price, filters.price_low, filters.price_high)) {
-    problem = QString::fromUtf8("价格请填写如 10-99.5 的范围（元，最多两位小数）。");
+    wrong(Price, QString::fromUtf8("价格请填写如 10-99.5 的范围（元，最多两位小数）。"));
   }
   filters.sort = Sort->currentData().toString().toStdString();
-  if (!problem.isEmpty()) {
-    QMessageBox::warning(this, windowTitle(), problem);
+  if (!problems.isEmpty()) {
+    QMessageBox::warning(this, windowTitle(), problems.join("\n"));
+    first_wrong->setFocus();
     return;
   }
   filters_ = filters;

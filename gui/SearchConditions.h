@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "api/TaobaokeItem.h"
 #include "app/SearchFilters.h"
 
 class QComboBox;
@@ -15,17 +16,21 @@ namespace vendrix {
 // The conditions remembered from the last run; none when nothing (or nothing valid) was.
 SearchFilters LoadSearchConditions();
 void SaveSearchConditions(const SearchFilters& filters);
-// One line for the user: "关键词：包邮；佣金比率：5-12.5%" ...; "" when none is set.
+// One line for the user, "关键词：包邮；佣金比率：5-12.5%；价格：10元以上"; "" when none is set.
 QString DescribeSearchConditions(const SearchFilters& filters);
 
 class TSearchConditionsDialog : public QDialog {
  public:
-  TSearchConditionsDialog(const SearchFilters& filters, QWidget* parent);
+  // `configured`: the affiliate item search's conditions as the vendor's configuration set
+  // them, whose commission bounds the user's may not cross.
+  TSearchConditionsDialog(const SearchFilters& filters, const TaobaokeItemConditions& configured,
+                          QWidget* parent);
 
   // The conditions as accepted.
   const SearchFilters& Filters() const { return filters_; }
 
-  // Checks the fields; on success takes them and closes, otherwise says what is wrong.
+  // Checks the fields; on success takes them and closes, otherwise says what is wrong with
+  // each field that is, and leaves the dialog open at the first of them.
   void accept() override;
 
   QLineEdit* Keyword = nullptr;
@@ -35,6 +40,8 @@ class TSearchConditionsDialog : public QDialog {
 
  private:
   SearchFilters filters_;
+  std::string configured_low_;  // the configuration's commission bounds, hundredths of a percent
+  std::string configured_high_;
 };
 
 }  // namespace vendrix

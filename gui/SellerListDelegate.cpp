@@ -1,10 +1,37 @@
 #include "gui/SellerListDelegate.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QToolTip>
+#include <cmath>
 
 namespace vendrix {
+namespace {
+
+constexpr double kLegibleContrast = 4.5;  // WCAG 2, level AA, for text of normal size
+constexpr int kTextMargin = 3;            // blank pixels kept at each side of a cell's text
+
+// The space a cell's text may take.
+QRect TextRect(const QRect& cell) { return cell.adjusted(kTextMargin, 0, -kTextMargin, 0); }
+
+double RelativeLuminance(const QColor& colour) {
+  auto linear = [](double c) {
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  QColor rgb = colour.toRgb();
+  return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+// The contrast ratio of two colours as WCAG 2 defines it, from 1 to 21.
+double ContrastRatio(const QColor& a, const QColor& b) {
+  double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+}  // namespace
 
 void TSellerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
@@ -32,12 +59,40 @@ void TSellerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     QColor color = index.row() == hot_row_ ? HotColor()
                    : selected              ? item.palette.color(QPalette::HighlightedText)
                                            : item.palette.color(QPalette::Text);
+    if (selected) {
+      // Over the selection the text must stay legible, whatever colours the style chose: the
+      // hot colour gives way to the selection's text colour, and that to black or white.
+      QColor ground = item.palette.color(QPalette::Highlight);
+      for (const QColor& fallback :
+           {item.palette.color(QPalette::HighlightedText), QColor(Qt::white), QColor(Qt::black)}) {
+        if (ContrastRatio(color, ground) >= kLegibleContrast) break;
+        if (ContrastRatio(fallback, ground) > ContrastRatio(color, ground)) color = fallback;
+      }
+    }
+    QRect space = TextRect(option.rect);
     painter->save();
     painter->setPen(color);
     painter->setFont(item.font);
-    painter->drawText(option.rect, Qt::AlignCenter, text);
+    // A text wider than its column keeps its beginning, the part a user reads and recognises.
+    painter->drawText(space, Qt::AlignCenter,
+                      painter->fontMetrics().elidedText(text, Qt::ElideRight, space.width()));
     painter->restore();
   }
+}
+
+bool TSellerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                    const QStyleOptionViewItem& option, const QModelIndex& index) {
+  if (event->type() != QEvent::ToolTip) {
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+  }
+  QString text = index.data(Qt::DisplayRole).toString();
+  QFontMetrics metrics(option.font);
+  if (text.isEmpty() || metrics.horizontalAdvance(text) <= TextRect(option.rect).width()) {
+    QToolTip::hideText();
+    return true;
+  }
+  QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+  return true;
 }
 
 }  // namespace vendrix

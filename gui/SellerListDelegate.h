@@ -1,5 +1,7 @@
 // Draws the rows of the seller list (ListView1): the credit picture centred in its column, the
-// texts centred, and the row under the mouse pointer in RGB(239, 29, 29). Window thread only.
+// texts centred, and the row under the mouse pointer in RGB(239, 29, 29). A text too wide for
+// its column ends in "…" and shows whole in its tooltip; the selected row's text keeps a
+// contrast of 4.5:1 to the selection's colour. Window thread only.
 #pragma once
 
 #include <QStyledItemDelegate>
@@ -16,6 +18,9 @@ class TSellerListDelegate : public QStyledItemDelegate {
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
+  // The tooltip of a text that does not fit its column: the whole text.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
 
  private:
   int hot_row_ = -1;

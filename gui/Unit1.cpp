@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
@@ -30,6 +29,7 @@
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
 #include "gui/StartUpNotice.h"
+#include "gui/SellerListView.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "gui/WindowKeys.h"
@@ -157,10 +157,10 @@ void TForm1::BuildLayout() {
   font.setPixelSize(11);
   setFont(font);
   resize(window_defaults::kClientWidth, window_defaults::kClientHeight);
-  // The border does not shrink the window below its design; maximising stretches it.
-  setMinimumSize(window_defaults::kClientWidth, window_defaults::kClientHeight);
+  // The border does not shrink the window below its design, nor beyond what the screen can
+  // show; maximising stretches it.
+  centring_ = new TWindowCentring(this, size());
   setWindowTitle("");
-  new TWindowCentring(this);
 
   GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), this);
   GroupBox1->setGeometry(6, 3, 351, 93);
@@ -218,7 +218,7 @@ void TForm1::BuildLayout() {
   SpinEdit1->setGeometry(212, 66, 53, 22);
   SpinEdit1->setValue(40);
 
-  ListView1 = new QTableWidget(0, 4, this);
+  ListView1 = new TSellerListView(0, 4, this);
   ListView1->setGeometry(6, 101, 351, 566);
   ListView1->setShowGrid(true);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -260,9 +260,10 @@ void TForm1::BuildLayout() {
 }
 
 void TForm1::FormCreate() {
-  // Centred on the screen by the window's outer size, a little above the middle; the window
-  // manager's frame is not known yet, TWindowCentring centres that once it is.
-  move(CentredFramePosition(screen()->geometry().size(), frameGeometry().size()));
+  // Centred on the screen by the window's outer size, a little above the middle (maximised
+  // on a screen too small for it); the window manager's frame is not known yet,
+  // TWindowCentring centres that once it is.
+  centring_->Centre();
   FillCombos();
   MakeColumns();
   WebBrowser1->setUrl(QUrl("about:blank"));

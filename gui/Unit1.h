@@ -28,6 +28,7 @@ class TAffiliateTools;
 class TSellerListDelegate;
 class TStartUpNotice;
 class TWindowKeys;
+class TWindowCentring;
 
 namespace window_defaults {
 inline constexpr int kClientWidth = 954;
@@ -138,6 +139,7 @@ class TForm1 : public QWidget {
   ShopFinder finder_;
   LinkOpener open_link_;
   TSellerListDelegate* delegate_ = nullptr;
+  TWindowCentring* centring_ = nullptr;
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
   TAffiliateTools* tools_ = nullptr;

@@ -7,6 +7,7 @@
 #include "VendrixVersion.h"
 #include "gui/BrowserEngine.h"
 #include "gui/DemoCapture.h"
+#include "gui/QtTranslations.h"
 #include "gui/SandboxChild.h"
 #include "gui/Unit1.h"
 #include "gui/WindowOptions.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   }
   vendrix::TBrowserEngine engine(argc, argv);
   QApplication app(engine.argc, engine.argv);
+  vendrix::InstallQtTranslations(app);
   // The icon of the desktop entry, as a PNG: the installed Qt has no SVG support. The entry's
   // name ties the window to it where the window system asks (Wayland's application id).
   QApplication::setWindowIcon(QIcon(":/vendrix.png"));

@@ -592,8 +592,10 @@ TEST_F(ShopFinderTest, ShopPageLoadsTheShopOnceAndTheItemsEveryTime) {
   int shop_calls = 0;
   shop_ = [&](const std::string& nick) {
     if (++shop_calls == 1) return Error();  // the first lookup fails: tried again next time
-    return Document("shop_get_response", "<shop><sid>sid-" + nick +
-                                             "</sid><title>t</title><pic_path>/a/b.jpg</pic_path></shop>");
+    // Seller s1's shop has no picture path, and so no logo.
+    std::string path = nick == "s1" ? "" : "<pic_path>/a/b.jpg</pic_path>";
+    return Document("shop_get_response",
+                    "<shop><sid>sid-" + nick + "</sid><title>t</title>" + path + "</shop>");
   };
   auto finder = Started();
   ASSERT_TRUE(Search(*finder, 3).found);
@@ -608,6 +610,8 @@ TEST_F(ShopFinderTest, ShopPageLoadsTheShopOnceAndTheItemsEveryTime) {
   const Info& row = finder->Sellers()[0];
   EXPECT_EQ(row.sid, "sid-s0");
   EXPECT_EQ(row.logo_url, "http://logo.test/shop-logo/a/b.jpg");
+  ASSERT_TRUE(finder->LoadShop(1));
+  EXPECT_EQ(finder->Sellers()[1].logo_url, "") << "not the bare logo host";
   EXPECT_NE(finder->BuildShopPage(0).find("http://pics.test/newrank/s_blue_1.gif"),
             std::string::npos);
 }

@@ -37,13 +37,14 @@ TEST(ShopPageTest, FixedTextsHaveTheirExactSizes) {
   EXPECT_TRUE(PageStyle().starts_with("<style>") && PageStyle().ends_with("</style>"));
   EXPECT_EQ(PageBody().size(), 81u);
   EXPECT_EQ(PageEnd(), "</body>");
-  EXPECT_EQ(EmptyPage(), PageBody() + "</body>");
+  EXPECT_EQ(EmptyPage(), "<style>body{width:auto !important;}</style>" + PageBody() + "</body>");
 }
 
 TEST(ShopPageTest, ExactBytesForASellerWithThreeItems) {
   Info row = Row();
   row.items = Items(3, "3");
   std::string expected_utf8 =
+      "<style>body{width:auto !important;}</style>"
       "<body leftMargin=5  topMargin=10 scroll=auto style=\"width:100%; border-width=0;\">"
       "<div class=\"myshop\"><div class=\"myshop_pic\"><img src=\"http://logo/shop-logo/a/b.jpg\">"
       "</div><a href=\"http://小桃的店/\">小桃精品店</a><br><div class=\"myshop_title\">"
@@ -67,6 +68,15 @@ TEST(ShopPageTest, ExactBytesForASellerWithThreeItems) {
   // The full-width colon and yen sign are GBK A3BA and A3A4.
   EXPECT_NE(page.find("\xA3\xBA"), std::string::npos);
   EXPECT_NE(page.find("\xA3\xA4"), std::string::npos);
+
+  // A shop without a logo keeps the logo's place, empty: no picture address at all.
+  row.logo_url.clear();
+  std::string without_logo = expected_utf8;
+  const std::string logo = "<img src=\"http://logo/shop-logo/a/b.jpg\">";
+  without_logo.replace(without_logo.find(logo), logo.size(),
+                       "<img alt=\"\" style=\"visibility:hidden\">");
+  EXPECT_EQ(GbkToUtf8(BuildShopPage(row, "http://vendor/").substr(PageStyle().size())),
+            without_logo);
 }
 
 TEST(ShopPageTest, ShowsAtMostSixtyItemsAndStopsAtTheFirstWithoutTitle) {

@@ -127,6 +127,7 @@ class CliScriptedTest : public ::testing::Test {
  protected:
   struct Platform {
     int config_status = 200;
+    std::string item_cond;  // the configuration's conditions of the affiliate item search
     std::vector<std::string> nicks = {"s0", "s1", "s2"};  // the sellers, 40 a page
     int failing_page = 0;     // this page of affiliate items is answered with `page_error`
     std::string page_error;
@@ -148,7 +149,8 @@ class CliScriptedTest : public ::testing::Test {
           "<?xml version=\"1.0\"?><error_response><code>15</code><msg>Remote service error"
           "</msg></error_response>";
       if (r.path == "/taoke/api.php") {
-        return Document("<api><app_key>k</app_key><app_sec>s</app_sec></api>");
+        return Document("<api><app_key>k</app_key><app_sec>s</app_sec></api><TaobaokeItem><cond>" +
+                        p.item_cond + "</cond></TaobaokeItem>");
       }
       std::string method = r.params.count("method") ? r.params.at("method") : "";
       if (method == "taobao.taobaoke.items.get") {
@@ -404,6 +406,37 @@ TEST_F(CliScriptedTest, InvalidValuesAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Cli({"search", "--category", "999"}).exit_code, 2);
   EXPECT_EQ(Cli({"search", "--count", "00005"}).exit_code, 0);
   EXPECT_EQ(Cli({"search", "--commission-rate", "0-100"}).exit_code, 0);
+
+  // So can a commission bound that crosses the side of the vendor's configured range the user
+  // leaves out: refused, nothing searched, the configured bound named.
+  Serve({.item_cond = "<s_rate>500</s_rate><e_rate>2000</e_rate>"});
+  const struct {
+    const char* rate;
+    int exit_code;
+    const char* says;  // in the message of a refusal
+  } bounds[] = {
+      {"30-", 2, "above the configured upper bound of 20%"},
+      {"-4.99", 2, "below the configured lower bound of 5%"},
+      {"20-", 0, ""},
+      {"-5", 0, ""},
+      {"30-40", 0, ""},  // both sides the user's own: the configured pair is replaced
+      {"1-", 0, ""},
+  };
+  for (const auto& b : bounds) {
+    auto searches = [&] {
+      int count = 0;
+      for (const auto& request : gateway_.Requests()) {
+        count += request.params.count("method") &&
+                 request.params.at("method") == "taobao.taobaoke.items.get";
+      }
+      return count;
+    };
+    int before = searches();
+    auto result = Cli({"search", "--commission-rate", b.rate});
+    EXPECT_EQ(result.exit_code, b.exit_code) << b.rate << "\n" << result.err;
+    EXPECT_EQ(searches() > before, b.exit_code == 0) << b.rate;
+    EXPECT_NE(result.err.find(b.says), std::string::npos) << result.err;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The window with the real Qt WebEngine view, offscreen, against an in-process sandbox.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,9 +20,13 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWebEngineView>
+#include <cmath>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -28,9 +34,11 @@
 #include "gui/CountSpinBox.h"
 #include "gui/SearchConditions.h"
 #include "gui/Unit1.h"
+#include "platform/CodePage.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/FakeGateway.h"
 
 namespace vendrix {
 namespace {
@@ -63,6 +71,61 @@ int BluePixels(const QImage& picture) {
     }
   }
   return count;
+}
+
+// The contrast ratio of two colours, as WCAG 2 defines it: 1 (none) to 21.
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto linear = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Pixels of `area` of `picture` in a colour (text, a picture), not white or a grey.
+int InkPixels(const QImage& picture, const QRect& area) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      QColor c = picture.pixelColor(x, y);
+      count +=
+          std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 40;
+    }
+  }
+  return count;
+}
+
+// Types `text` into `field` as a user does, replacing what it holds: ASCII on the keyboard,
+// anything else through the input method.
+void TypeInto(QWidget* field, const QString& text) {
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Delete);
+  for (QChar c : text) {
+    if (c.unicode() < 0x80) {
+      QTest::keyClicks(field, QString(c));
+    } else {
+      QInputMethodEvent typed;
+      typed.setCommitString(QString(c));
+      QApplication::sendEvent(field, &typed);
+    }
+  }
+}
+
+// The tooltip that shows when the pointer rests at `point` of `widget`; empty when none does.
+QString TooltipAt(QWidget* widget, QPoint point) {
+  // Tooltips show over the active window; offscreen, nothing activates it once a dialog has
+  // gone, as a window manager would.
+  widget->window()->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(widget->window()));
+  QToolTip::hideText();
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+  QTest::mouseMove(widget, point);
+  if (!QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000)) return QString();
+  return QToolTip::text();
 }
 
 class WindowTest : public ::testing::Test {
@@ -102,8 +165,8 @@ class WindowTest : public ::testing::Test {
     return s;
   }
   // The window after FormCreate, shown, with its first search ended and row 0's page shown.
-  void OpenWindow(bool wait = true) {
-    form_ = std::make_unique<TForm1>(SandboxSettings());
+  void OpenWindow(bool wait = true, std::optional<Settings> settings = std::nullopt) {
+    form_ = std::make_unique<TForm1>(settings.value_or(SandboxSettings()));
     QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
     QSignalSpy shown(form_.get(), &TForm1::ShopPageShown);
     form_->FormCreate();
@@ -220,6 +283,51 @@ class WindowTest : public ::testing::Test {
     QWidget* focus = QApplication::focusWidget();
     return focus == nullptr ? "nothing has the focus"
                             : "the focus is on a " + std::string(focus->metaObject()->className());
+  }
+  // Right-clicks row `row` of the seller list through the window system, as a user does (a
+  // menu already open when `row` is -1), then picks `entry` of the menu that opens.
+  void PickFromListMenu(int row, const QString& entry) {
+    TForm1& f = *form_;
+    if (row >= 0) {
+      QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                        f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
+    }
+    QMenu* menu = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+        5000));
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == entry) {
+        menu->close();
+        action->trigger();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no menu entry " << entry.toStdString();
+  }
+  // Answers the next modal dialog of type Dialog, once it is open, with `answer`.
+  template <typename Dialog>
+  static void WhenOpen(std::function<void(Dialog*)> answer) {
+    auto* poll = new QTimer(QApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+        poll->deleteLater();
+        poll->stop();
+        answer(dialog);
+      }
+    });
+    poll->start(50);
+  }
+  // Clicks the button of `box` that reads `text`, as a user does.
+  static void ClickButton(QWidget* box, const QString& text) {
+    for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+      if (button->text() == text && button->isVisible()) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return;
+      }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
   }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
@@ -450,6 +558,16 @@ TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
   QTest::qWait(200);
   EXPECT_EQ(LogLines({"taobao.shop.get"}), shops);
   EXPECT_EQ(LogLines({"taobao.items.search"}), searches + 2);
+
+  // A Ctrl+click on the selected row loads its page again and leaves it selected.
+  QTest::mouseClick(form_->ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    RowCenter(2));
+  QImage list = form_->ListView1->viewport()->grab().toImage();
+  EXPECT_EQ(list.pixelColor(3, form_->ListView1->rowViewportPosition(2) + 3),
+            form_->ListView1->palette().color(QPalette::Active, QPalette::Highlight))
+      << "the row is no longer highlighted";
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return LogLines({"taobao.items.search"}) == searches + 3; }, 5000));
 }
 
 TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
@@ -572,30 +690,9 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   ASSERT_FALSE(first_nick.isEmpty());
   TForm1& f = *form_;
   QClipboard* clipboard = QGuiApplication::clipboard();
-  // Right-clicks `row` through the window system, as a user does (a menu already open when
-  // `row` is -1), then picks `entry` of the menu that opens.
-  auto pick = [&](int row, const QString& entry) {
-    if (row >= 0) {
-      QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
-                        f.ListView1->viewport()->mapTo(&f, RowCenter(row)));
-    }
-    QMenu* menu = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
-        5000));
-    if (menu == nullptr) return;
-    for (QAction* action : menu->actions()) {
-      if (action->text() == entry) {
-        menu->close();
-        action->trigger();
-        return;
-      }
-    }
-    ADD_FAILURE() << "no menu entry " << entry.toStdString();
-  };
   auto selected_row = [&] { return f.ListView1->selectionModel()->selectedRows().at(0).row(); };
 
-  pick(3, "复制卖家昵称");
+  PickFromListMenu(3, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), f.ListView1->item(3, 2)->text());
   EXPECT_EQ(selected_row(), 0) << "the selection stays";
   QTest::qWait(200);
@@ -612,12 +709,12 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   f.ListView1->setFocus();
   QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
   QApplication::sendEvent(f.ListView1, &menu_key);
-  pick(-1, "复制卖家昵称");
+  PickFromListMenu(-1, "复制卖家昵称");
   EXPECT_EQ(clipboard->text(), first_nick);
 
   ASSERT_FALSE(f.Finder().Sellers()[5].shop_loaded);
   QSignalSpy copied(&f, &TForm1::LinkCopied);
-  pick(5, "复制店铺推广链接");
+  PickFromListMenu(5, "复制店铺推广链接");
   ASSERT_TRUE(copied.wait(10000));
   std::string sid = f.Finder().Sellers()[5].sid;
   ASSERT_FALSE(sid.empty()) << "the row's shop was looked up first";
@@ -634,26 +731,14 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
                                                              std::to_string(getpid()) + ".csv"))
                           .toStdString();
   std::remove(saved.c_str());
-  // Answers the modal dialog of type T, once it is open, with `answer`.
-  auto when_open = [](auto answer) {
-    using Dialog = std::remove_pointer_t<typename decltype(std::function(answer))::argument_type>;
-    auto* poll = new QTimer(QApplication::instance());
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
-        poll->deleteLater();
-        answer(dialog);
-      }
-    });
-    poll->start(50);
-  };
-  when_open([&](QFileDialog* dialog) {
+  WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
     // Typed into the name box, as a user does.
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(name, nullptr);
     name->setText(QString::fromStdString(saved.substr(0, saved.size() - 4)));
     QMetaObject::invokeMethod(dialog, "accept");
   });
-  pick(1, "导出卖家列表...");
+  PickFromListMenu(1, "导出卖家列表...");
   std::ifstream file(saved, std::ios::binary);
   std::stringstream read;
   read << file.rdbuf();
@@ -664,11 +749,11 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), f.ListView1->rowCount() + 1);
 
   // Further conditions: shown beside the box's title, and in the next search's request.
-  when_open([&](TSearchConditionsDialog* dialog) {
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
     dialog->CommissionRate->setText("29-");
     dialog->accept();
   });
-  pick(0, "更多搜索条件...");
+  PickFromListMenu(0, "更多搜索条件...");
   EXPECT_EQ(f.GroupBox1->title(), "搜索店铺（已设条件）");
   EXPECT_EQ(LoadSearchConditions().commission_low, "2900") << "remembered for the next run";
   f.Button1Click();
@@ -677,11 +762,11 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=2900"}), 0);
 
   // Cleared, the conditions leave every request byte for byte what it was before them.
-  when_open([&](TSearchConditionsDialog* dialog) {
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Reset)->click();
     dialog->accept();
   });
-  pick(0, "更多搜索条件...");
+  PickFromListMenu(0, "更多搜索条件...");
   EXPECT_EQ(f.GroupBox1->title(), "搜索店铺");
   f.Button1Click();
   ASSERT_TRUE(WaitForSearch());
@@ -789,6 +874,180 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
     EXPECT_EQ(said[1], said[0]);
     form_.reset();
   }
+}
+
+// Every wrong field of the further conditions is named at once; a commission bound that
+// crosses the vendor's configured other side is refused, naming that bound; the conditions
+// set read as a user says them.
+TEST_F(WindowTest, ConditionsNameEveryWrongFieldAndTheConfiguredBoundTheyCross) {
+  StartSandbox();
+  // The vendor's configuration bounds the commission rate to 5-20%.
+  test::FakeGateway vendor;
+  std::string document = sandbox::ConfigDocument(false, "");
+  const std::string method = "<method>taobao.taobaoke.items.get</method>";
+  document.insert(document.find(method) + method.size(),
+                  "<s_rate>500</s_rate><e_rate>2000</e_rate>");
+  vendor.ServeBody(document);
+  Settings settings = SandboxSettings();
+  settings.VendorBase = vendor.Base() + "/";
+  OpenWindow(true, settings);
+  TForm1& f = *form_;
+  ASSERT_GT(f.ListView1->rowCount(), 0);
+
+  const struct {
+    const char* keyword;
+    const char* rate;
+    const char* price;
+    const char* says;
+  } wrong[] = {
+      {"ñ", "30-", "abc",
+       "关键词中有无法使用的字符。\n佣金比率下限 30% 高于配置规定的上限 20%。\n"
+       "价格请填写如 10-99.5 的范围（元，最多两位小数）。"},
+      {"", "-4.5", "", "佣金比率上限 4.5% 低于配置规定的下限 5%。"},
+      {"包邮", "12-5", "5-1",
+       "佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，最多两位小数）。\n"
+       "价格请填写如 10-99.5 的范围（元，最多两位小数）。"},
+  };
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
+    QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    for (const auto& w : wrong) {
+      TypeInto(dialog->Keyword, QString::fromUtf8(w.keyword));
+      TypeInto(dialog->CommissionRate, w.rate);
+      TypeInto(dialog->Price, w.price);
+      QString said;
+      WhenOpen<QMessageBox>([&](QMessageBox* box) {
+        said = box->text();
+        ClickButton(box, "确定");
+      });
+      QTest::mouseClick(ok, Qt::LeftButton);
+      EXPECT_EQ(said.toStdString(), w.says) << w.rate;
+      EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+    }
+    TypeInto(dialog->CommissionRate, "10-");
+    TypeInto(dialog->Price, "100-");
+    QTest::mouseClick(ok, Qt::LeftButton);
+  });
+  PickFromListMenu(0, "更多搜索条件...");
+  EXPECT_EQ(TooltipAt(f.GroupBox1, QPoint(20, 5)).toStdString(),
+            "关键词：包邮；佣金比率：10%以上；价格：100元以上");
+  // The configured upper bound still goes out beside the user's lower one.
+  f.Button1Click();
+  ASSERT_TRUE(WaitForSearch());
+  EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=1000",
+                      "end_commissionRate=2000", "start_price=100"}),
+            0);
+}
+
+// The export starts in the folder saved to last (at first the home folder, there being no
+// documents folder), names TSV's columns as CSV and JSON do, and replaces a file whole or not
+// at all. Qt's own dialogs speak the window's language.
+TEST_F(WindowTest, ExportStartsWhereTheUserSavedLastAndReplacesFilesWhole) {
+  QTemporaryDir home;
+  struct Home {
+    QByteArray old = qgetenv("HOME");
+    ~Home() { qputenv("HOME", old); }
+  } restore;
+  qputenv("HOME", home.path().toLocal8Bit());
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  QTemporaryDir folder;
+  const QString saved = folder.filePath("sellers.tsv");
+
+  // Saves the list as `saved` through the dialog, as a user does; `answer_box` answers the
+  // message boxes that follow. Returns the folder the dialog started in.
+  auto export_list = [&](std::function<void(QMessageBox*)> answer_box = {}) {
+    QString started_in;
+    WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+      started_in = dialog->directory().absolutePath();
+      QStringList buttons;
+      for (QPushButton* button : dialog->findChildren<QPushButton*>()) buttons << button->text();
+      EXPECT_TRUE(buttons.contains("保存(&S)") && buttons.contains("取消"))
+          << buttons.join(", ").toStdString();
+      if (answer_box) WhenOpen<QMessageBox>(answer_box);
+      // The name is put into the name box whole: typed, it would open the box's completions,
+      // which take the Return key whenever the folder's listing comes in time.
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      name->setText(saved);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    PickFromListMenu(1, "导出卖家列表...");
+    return started_in;
+  };
+  auto read = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<none>");
+  };
+
+  EXPECT_EQ(export_list().toStdString(), home.path().toStdString()) << "no documents folder: home";
+  std::string tsv = read(saved);
+  EXPECT_TRUE(tsv.starts_with("nick\tlocation\tlevel\n" +
+                              f.ListView1->item(0, 2)->text().toStdString() + "\t"))
+      << tsv;
+  EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), f.ListView1->rowCount() + 1);
+
+  // A write that fails part way (the disk full; here a limit on the size of files) keeps the
+  // file as it was, leaves nothing beside it, and says so.
+  {
+    QFile old(saved);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
+  }
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit unlimited = limit;
+  std::signal(SIGXFSZ, SIG_IGN);
+  QString asked, said;
+  QString started_in = export_list([&](QMessageBox* replace) {
+    asked = replace->text();
+    // The next box says what went wrong.
+    WhenOpen<QMessageBox>([&](QMessageBox* box) {
+      setrlimit(RLIMIT_FSIZE, &unlimited);
+      said = box->text();
+      ClickButton(box, "确定");
+    });
+    limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    ClickButton(replace, "是(&Y)");
+  });
+  setrlimit(RLIMIT_FSIZE, &unlimited);
+  EXPECT_EQ(started_in.toStdString(), folder.path().toStdString()) << "the folder saved to last";
+  EXPECT_TRUE(asked.contains("sellers.tsv")) << asked.toStdString();
+  EXPECT_TRUE(said.startsWith("无法写入 " + saved)) << said.toStdString();
+  EXPECT_EQ(read(saved), "old\n") << "the file as it was";
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ").toStdString(),
+            "sellers.tsv")
+      << "nothing left beside it";
+}
+
+// No page scrolls sideways, and a shop without a logo shows none, not a broken picture.
+TEST_F(WindowTest, PagesFitTheirWidth_AShopWithoutLogoShowsNoBrokenPicture) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  auto sideways = [&] {
+    return RunJs("document.scrollingElement.scrollWidth > document.scrollingElement.clientWidth")
+        .toBool();
+  };
+  EXPECT_FALSE(sideways()) << "the first shop's page";
+  int row = -1;
+  for (int r = 0; r < f.ListView1->rowCount() && row < 0; ++r) {
+    for (const auto& seller : sandbox_->Market().Sellers()) {
+      if (seller.pic_path.empty() && f.ListView1->item(r, 2)->text().toStdString() == seller.nick) {
+        row = r;
+      }
+    }
+  }
+  ASSERT_GE(row, 0) << "no shop without a logo among the sellers found";
+  QString nick = f.ListView1->item(row, 2)->text();
+  f.ListView1->scrollToItem(f.ListView1->item(row, 2));
+  QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(row));
+  ASSERT_TRUE(WaitForPageContaining("卖家昵称：" + nick));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs("Array.from(document.images).every(i => i.complete)").toBool(); }, 10000));
+  EXPECT_EQ(RunJs("Array.from(document.images).filter(i => i.naturalWidth == 0 && "
+                  "getComputedStyle(i).visibility != 'hidden').length")
+                .toInt(),
+            0)
+      << "broken pictures";
+  EXPECT_FALSE(sideways()) << "a shop without a logo";
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
@@ -1025,6 +1284,46 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
     }
   }
   EXPECT_TRUE(red_text) << "the row under the pointer is drawn in RGB(239, 29, 29)";
+
+  // Over the selection the text stays legible (WCAG's 4.5:1), under the pointer too: the
+  // contrast of its strokes' colour to the selection's.
+  QTest::mouseMove(f.ListView1->viewport(), RowCenter(0));
+  ASSERT_EQ(f.ListView1->selectionModel()->selectedRows().at(0).row(), 0);
+  auto cell = [&](int row, int column) {
+    return QRect(f.ListView1->columnViewportPosition(column), f.ListView1->rowViewportPosition(row),
+                 f.ListView1->columnWidth(column) - 1, f.ListView1->rowHeight(row) - 1);
+  };
+  list = f.ListView1->viewport()->grab().toImage();
+  for (int column : {2, 3}) {
+    QRect text = cell(0, column).adjusted(2, 2, -2, -2);
+    QColor ground = list.pixelColor(text.topLeft());
+    double strongest = 0;
+    for (int y = text.top(); y <= text.bottom(); ++y) {
+      for (int x = text.left(); x <= text.right(); ++x) {
+        strongest = std::max(strongest, Contrast(list.pixelColor(x, y), ground));
+      }
+    }
+    EXPECT_GE(strongest, 4.5) << "column " << column;
+  }
+
+  // A nick too long for its column keeps clear of the column's edges (it ends in "…") and
+  // shows whole in its tooltip; a nick that fits has none.
+  const QString long_nick = "a_rather_long_nick_of_35_characters";
+  ASSERT_EQ(long_nick.size(), 35);
+  SearchOutcome outcome{.found = true, .count = 2};
+  outcome.rows = {{Utf8ToGbk(long_nick.toStdString()), Utf8ToGbk("浙江杭州"), 6, 5},
+                  {"short", Utf8ToGbk("浙江杭州"), 6, 5}};
+  f.FillList(outcome);
+  list = f.ListView1->viewport()->grab().toImage();
+  QRect nick = cell(0, 2);
+  EXPECT_GT(InkPixels(list, nick), 50) << "the nick shows";
+  EXPECT_EQ(InkPixels(list, QRect(nick.left(), nick.top(), 2, nick.height())), 0)
+      << "cut at the left edge";
+  EXPECT_EQ(InkPixels(list, QRect(nick.right() - 1, nick.top(), 2, nick.height())), 0)
+      << "cut at the right edge";
+  EXPECT_EQ(TooltipAt(f.ListView1->viewport(), nick.center()).toStdString(),
+            long_nick.toStdString());
+  EXPECT_EQ(TooltipAt(f.ListView1->viewport(), cell(1, 2).center()).toStdString(), "");
 }
 
 // A window destroyed while its page still has to answer whose it is: the answer, which comes as

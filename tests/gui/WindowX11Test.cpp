@@ -2,6 +2,7 @@
 // 1280 x 1024, openbox, Qt's xcb platform), seen as the user's tools see it: X clients
 // (xprop, xwininfo, xdotool) read what the server holds and act as a user would.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "gui/Unit1.h"
@@ -186,6 +188,69 @@ TEST_F(WindowX11Test, TheFrameIsCentred_TheBorderNeverShrinksIt_MaximisingStretc
       << maximised.width() << "x" << maximised.height();
   EXPECT_TRUE(
       QTest::qWaitFor([&] { return f.GroupBox2->width() == maximised.width() - 367; }, 3000));
+}
+
+// On a screen too small for the design (1280 x 1024 at a scale of 1.5 holds 853 x 682 of the
+// window's pixels) the window, started as a user starts it, opens maximised and wholly on the
+// screen, title bar and all; restored, it fits the screen too.
+TEST_F(WindowX11Test, OnAScreenTooSmallForTheDesignTheWindowOpensMaximisedOnIt) {
+  sandbox::Sandbox sandbox(sandbox::SandboxOptions{.seed = 7});
+  sandbox.Start();
+  QTemporaryDir config;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_SCALE_FACTOR", "1.5");
+  env.insert("XDG_CONFIG_HOME", config.path());
+  env.insert("VENDRIX_VENDOR_BASE", QString::fromStdString(sandbox.Base()));
+  env.insert("VENDRIX_GATEWAY", QString::fromStdString(sandbox.Base() + "router/rest"));
+  env.insert("VENDRIX_SHOP_LOGO", QString::fromStdString(sandbox.Base() + "shop-logo"));
+  env.insert("VENDRIX_RANK_PICS", QString::fromStdString(sandbox.Base() + "newrank/"));
+  if (geteuid() == 0) env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QProcess vendrix;
+  vendrix.setProcessEnvironment(env);
+  vendrix.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  vendrix.start(VENDRIX_WINDOW, {});
+  ASSERT_TRUE(vendrix.waitForStarted());
+  struct Stop {
+    QProcess& process;
+    ~Stop() {
+      process.terminate();
+      if (!process.waitForFinished(5000)) process.kill();
+    }
+  } stop{vendrix};
+
+  // Its window, once the window manager has framed it.
+  WId window = 0;
+  const QRect screen(0, 0, 1280, 1024);
+  QRect frame;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        QString found = RunX("xdotool", {"search", "--onlyvisible", "--pid",
+                                         QString::number(vendrix.processId())})
+                            .section('\n', 0, 0);
+        window = found.toULongLong();
+        return window != 0 && (frame = Frame(window)).isValid();
+      },
+      20000))
+      << "the window never showed";
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Property(window, "_NET_WM_STATE").contains("_NET_WM_STATE_MAXIMIZED_HORZ"); },
+      5000))
+      << Property(window, "_NET_WM_STATE").toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(frame = Frame(window)); }, 5000))
+      << "frame at " << frame.x() << "," << frame.y() << " size " << frame.width() << "x"
+      << frame.height();
+
+  // Restored by a double click on its title bar, it still fits.
+  // The pause lets openbox see the pointer arrive before the clicks.
+  RunX("xdotool",
+       {"mousemove", QString::number(frame.center().x()), QString::number(frame.top() + 5), "sleep",
+        "0.6", "click", "--repeat", "2", "1"});
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return !Property(window, "_NET_WM_STATE").contains("MAXIMIZED"); }, 5000))
+      << "not restored";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(frame = Frame(window)); }, 5000))
+      << "restored frame at " << frame.x() << "," << frame.y() << " size " << frame.width() << "x"
+      << frame.height();
 }
 
 }  // namespace
