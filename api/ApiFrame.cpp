@@ -1,9 +1,11 @@
 #include "api/ApiFrame.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "api/MD5.h"
 #include "platform/CodePage.h"
+#include "platform/CookieStore.h"
 #include "platform/Settings.h"
 
 namespace vendrix {
@@ -20,18 +22,28 @@ std::string EncodeValue(std::string_view bytes) {
   return out;
 }
 
-std::string FormatTimestamp(const std::tm& local) {
+std::string FormatTimestamp(const std::tm& time) {
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.tm_year + 1900,
+                time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
   return text;
 }
 
-std::tm LocalNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
+std::tm BeijingNow() {
+  // Beijing keeps no summer time: its calendar is UTC's, eight hours on.
+  std::time_t beijing = std::time(nullptr) + api_defaults::kPlatformUtcOffset;
+  std::tm time{};
+  gmtime_r(&beijing, &time);
+  return time;
+}
+
+int64_t BeijingSeconds(const std::tm& beijing) {
+  using namespace std::chrono;
+  const sys_days date = year_month_day{year(beijing.tm_year + 1900),
+                                       month(static_cast<unsigned>(beijing.tm_mon + 1)),
+                                       day(static_cast<unsigned>(beijing.tm_mday))};
+  return int64_t{date.time_since_epoch().count()} * 86400 + beijing.tm_hour * 3600 +
+         beijing.tm_min * 60 + beijing.tm_sec - api_defaults::kPlatformUtcOffset;
 }
 
 std::string StripTags(std::string_view text) {
@@ -151,12 +163,11 @@ bool TApiComponent::RunRequest() {
     document_.Clear();
     LoadReply(BuildUrl());
     XmlNode root = document_.Root();
-    if (root.FindChild(PresenceName()).IsNull()) {
-      failure_ = ReplyWithout(root, PresenceName());
-      return false;
+    if (!root.FindChild(PresenceName()).IsNull()) {
+      ParseResponse();
+      return true;
     }
-    ParseResponse();
-    return true;
+    failure_ = ReplyWithout(root, PresenceName());
   } catch (const EIdHTTPProtocolException& e) {
     failure_ = {CallFailure::kHttpStatus, e.ErrorCode(), e.what()};
   } catch (const EIdException& e) {
@@ -165,6 +176,14 @@ bool TApiComponent::RunRequest() {
     failure_ = {CallFailure::kReply, 0, e.what()};
   } catch (...) {
     failure_ = {CallFailure::kReply, 0, "unknown failure"};
+  }
+  // A reply was read (an error status, the platform's refusal, a reply without what the call
+  // needs): its Date tells how far our clock is from the server's, which is what a refused
+  // timestamp needs the user to know.
+  int64_t server_time = 0;
+  if (failure_.kind != CallFailure::kTransport &&
+      ParseCookieDate(Http().ResponseDate(), server_time)) {
+    failure_.clock_offset = BeijingSeconds(clock_()) - server_time;
   }
   return false;
 }

@@ -3,9 +3,11 @@
 // one call at a time, on whichever single thread its owner uses it from.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,9 @@ inline constexpr const char* kSignMethod = "md5";
 inline constexpr int kReadTimeout = 15000;  // ms per wait for the gateway's reply
 // ms for a whole call: a gateway that trickles its reply must not hold a search for ever.
 inline constexpr int kTransferTimeout = 60000;
+// The platform reads every timestamp as Beijing time, UTC+8 all year round, and refuses one
+// that is more than ten minutes off, whatever the zone the machine is set to.
+inline constexpr int kPlatformUtcOffset = 8 * 3600;  // seconds
 }  // namespace api_defaults
 
 // A named text field of a record, for code that walks records generically (the command line
@@ -35,12 +40,15 @@ struct FieldRef {
 // Every byte as "%" and its upper-case hexadecimal value without leading zero: "\n" -> "%A".
 std::string EncodeValue(std::string_view bytes);
 
-// "yyyy-mm-dd hh:nn:ss" of a local calendar time.
-std::string FormatTimestamp(const std::tm& local);
+// "yyyy-mm-dd hh:nn:ss" of a calendar time.
+std::string FormatTimestamp(const std::tm& time);
 
-// The wall clock BuildUrl reads, as local calendar time; replaceable in tests.
+// The wall clock BuildUrl reads, as calendar time in Beijing; replaceable in tests.
 using ApiClock = std::function<std::tm()>;
-std::tm LocalNow();
+// The current calendar time in Beijing, the platform's time, whatever TZ says.
+std::tm BeijingNow();
+// The seconds since 1970 (UTC) of a calendar time in Beijing.
+int64_t BeijingSeconds(const std::tm& beijing);
 
 // The text with every "<...>" run removed, the text between tags kept. A "<" without a later
 // ">" and a ">" without an earlier "<" stay as text.
@@ -95,6 +103,10 @@ struct CallFailure {
                          // platform's msg, or what was missing
   std::string sub_code;  // the platform's sub_code and sub_msg, when its reply gives them
   std::string sub_msg;
+  // Seconds by which the component's clock (the one BuildUrl reads) was ahead of the server's
+  // when the reply came, negative when behind, by the reply's Date header; nullopt when no
+  // reply was read or it carried no readable Date.
+  std::optional<int64_t> clock_offset;
 
   bool Failed() const { return kind != kNone; }
 };
@@ -147,7 +159,7 @@ class TApiComponent {
   // Declared before the document, so the document is freed first.
   std::unique_ptr<TIdHTTP> http_;
   XmlDocument document_;
-  ApiClock clock_ = LocalNow;
+  ApiClock clock_ = BeijingNow;
   std::string gateway_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "VendrixVersion.h"
 #include "app/TableText.h"
+#include "cli/CliAccountTest.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
 #include "cli/CliText.h"
@@ -37,6 +38,7 @@ constexpr const char* kUsageText =
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n"
+    "       vendrix-cli account test\n"
     "       vendrix-cli COMMAND --help\n"
     "       vendrix-cli --help | --version\n";
 
@@ -113,6 +115,13 @@ constexpr CommandHelp kCommandHelp[] = {
      "A short share link (m.tb.cn, s.click.taobao.com) cannot be read without opening it.\n"
      "--open also opens the click address in the web browser (BROWSER, else xdg-open); only\n"
      "http(s) addresses are printed or opened.\n"},
+    {"account",
+     "usage: vendrix-cli account test\n"
+     "Tries the credentials and nick a search would use: the signed category call that\n"
+     "start-up makes, then an affiliate item search of one item with the nick, and says\n"
+     "whether click addresses come back for it. Prints each call's round trip and exits 0\n"
+     "when they do; otherwise says on stderr what to fix (the secret, the application key,\n"
+     "the computer's clock, the call limit, a permission, the nick) and exits 1.\n"},
 };
 
 int Usage(const std::string& problem) {
@@ -210,6 +219,12 @@ int RunCommand(int argc, char** argv) {
                                                 : command == "convert"    ? RunConvert
                                                 : command == "items"      ? RunItems
                                                                           : nullptr;
+  // account test; the account's other subcommands join it here.
+  if (command == "account") {
+    if (args.empty() || args[0] != "test") return Usage("account takes a subcommand: test");
+    run = RunAccountTest;
+    args.erase(args.begin());
+  }
   if (run != nullptr) {
     int status = run(args);
     if (status == kUsage) std::cerr << kUsageText;

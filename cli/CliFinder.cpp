@@ -367,4 +367,8 @@ int RunItems(const std::vector<std::string>& args) {
   return kOk;
 }
 
+void StartUpFinder(ShopFinder& finder, bool configuration_only) {
+  StartUp(finder, configuration_only);
+}
+
 }  // namespace vendrix

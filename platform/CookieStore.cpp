@@ -114,11 +114,8 @@ int MonthOf(std::string_view token) {
   return 0;
 }
 
-// A cookie date read as RFC 6265 (section 5.1.1) reads one: each field is known by its shape,
-// not its place, so "Fri, 31 Dec 9999 23:59:59 GMT", "Friday, 31-Dec-99 23:59:59 GMT" and
-// "Thu Jan  1 00:00:00 1970" all parse, and the weekday, however spelled, plays no part. A
-// two-digit year of 70-99 is 19xx, of 00-69 20xx. False when a field is missing or out of
-// range, or the day does not exist in its month.
+}  // namespace
+
 bool ParseCookieDate(std::string_view text, int64_t& out) {
   int hour = -1, minute = -1, second = -1, day = -1, month = 0, year = -1;
   size_t pos = 0;
@@ -148,6 +145,8 @@ bool ParseCookieDate(std::string_view text, int64_t& out) {
   out = days * 86400 + hour * 3600 + minute * 60 + second;
   return true;
 }
+
+namespace {
 
 // A Max-Age value: digits, with a "-" before them for a cookie to remove. Overflowing values
 // are held at the largest or smallest number.

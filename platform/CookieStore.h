@@ -10,6 +10,14 @@
 
 namespace vendrix {
 
+// A date as RFC 6265 (section 5.1.1) reads one, which takes the three forms of an HTTP date
+// too, in seconds since 1970 (UTC); false when `text` holds no such date. Each field is known
+// by its shape, not its place, so "Fri, 31 Dec 9999 23:59:59 GMT", "Friday, 31-Dec-99 23:59:59
+// GMT" and "Thu Jan  1 00:00:00 1970" all parse, and the weekday, however spelled, plays no
+// part. A two-digit year of 70-99 is 19xx, of 00-69 20xx. A field missing or out of range, or
+// a day that does not exist in its month, makes it false.
+bool ParseCookieDate(std::string_view text, int64_t& seconds);
+
 class CookieStore {
  public:
   using Clock = std::chrono::system_clock;

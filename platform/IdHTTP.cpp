@@ -268,6 +268,7 @@ void TIdHTTP::Disconnect() {
 }
 
 std::string TIdHTTP::Get(const std::string& address) {
+  response_date_.clear();
   if (aborted_.load()) throw EIdAborted();
   // The target goes into the request line as it stands: a space or a control byte there
   // (a CR LF from a reply's value, say) would end the line and start a header of its own.
@@ -305,6 +306,9 @@ std::string TIdHTTP::Get(const std::string& address) {
     // Interim replies (100 Continue, 103 Early Hints) have no body; the final one follows.
   } while (reply.code >= 100 && reply.code <= 199 && reply.code != 101);
   response_code_ = reply.code;
+  if (std::vector<std::string_view> dates = reply.Values("Date"); !dates.empty()) {
+    response_date_ = std::string(dates.front());
+  }
 
   int code = reply.code;
   if (code == 101) {

@@ -158,6 +158,9 @@ class TIdHTTP {
 
   // The status code of the last reply read, -1 before any.
   int ResponseCode() const { return response_code_; }
+  // The Date header of the last Get's reply as sent, error statuses included; "" when that
+  // reply had none or no reply was read. Tells how far the server's clock is from ours.
+  const std::string& ResponseDate() const { return response_date_; }
   // How many connections this client has opened; tells reuse from reconnection.
   int ConnectionsOpened() const { return connections_opened_; }
   bool Connected() const { return socket_.Valid(); }
@@ -220,6 +223,7 @@ class TIdHTTP {
   bool allow_cookies_ = true;
   CookieStore cookies_;
   int response_code_ = -1;
+  std::string response_date_;
   int connections_opened_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "sandbox/ConfigDocument.h"
 
+#include "platform/Markup.h"
+
 namespace vendrix::sandbox {
 namespace {
 
@@ -10,14 +12,14 @@ std::string Cond(const char* method) {
 
 }  // namespace
 
-std::string ConfigDocument(bool renamed, const std::string& gateway) {
-  using namespace sandbox_credentials;
+std::string ConfigDocument(bool renamed, const std::string& gateway, const std::string& app_key,
+                           const std::string& app_secret) {
   std::string doc = "<vendrix><api><app_key>";
-  doc += kAppKey;
+  doc += EscapeMarkup(app_key);
   doc += "</app_key><app_sec>";
-  doc += kAppSecret;
+  doc += EscapeMarkup(app_secret);
   doc += "</app_sec><nick>";
-  doc += kAffiliateNick;
+  doc += sandbox_credentials::kAffiliateNick;
   doc += "</nick></api>";
 
   if (!renamed) {

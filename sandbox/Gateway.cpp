@@ -1,11 +1,14 @@
 #include "sandbox/Gateway.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <set>
 #include <string_view>
 #include <vector>
 
+#include "api/ApiFrame.h"
 #include "api/MD5.h"
 #include "platform/CodePage.h"
 #include "platform/Markup.h"
@@ -177,6 +180,30 @@ std::string PlatformSignature(const std::map<std::string, std::string>& params,
   return MD5(text);
 }
 
+bool ParseTimestamp(const std::string& text, int64_t& seconds) {
+  // Exactly "yyyy-mm-dd hh:mm:ss", digits where the digits go.
+  static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
+  if (text.size() != kShape.size()) return false;
+  for (size_t i = 0; i < kShape.size(); ++i) {
+    bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return false;
+  }
+  auto number = [&text](size_t at, size_t length) { return std::stoi(text.substr(at, length)); };
+  std::tm time{};
+  time.tm_year = number(0, 4) - 1900;
+  time.tm_mon = number(5, 2) - 1;
+  time.tm_mday = number(8, 2);
+  time.tm_hour = number(11, 2);
+  time.tm_min = number(14, 2);
+  time.tm_sec = number(17, 2);
+  const std::chrono::year_month_day date{std::chrono::year(time.tm_year + 1900),
+                                         std::chrono::month(static_cast<unsigned>(time.tm_mon + 1)),
+                                         std::chrono::day(static_cast<unsigned>(time.tm_mday))};
+  if (!date.ok() || time.tm_hour > 23 || time.tm_min > 59 || time.tm_sec > 59) return false;
+  seconds = BeijingSeconds(time);
+  return true;
+}
+
 std::string EscapeXml(const std::string& text) { return EscapeMarkup(text); }
 
 // One checked request: its method, parameters and requested fields, in the wire's names.
@@ -230,11 +257,10 @@ GatewayReply Gateway::Handle(const std::string& query) const {
     return it == call.params.end() ? std::string() : it->second;
   };
   try {
-    if (param("app_key") != sandbox_credentials::kAppKey) throw Refusal{29, ""};
+    if (param("app_key") != options_.app_key) throw Refusal{29, ""};
     call.method = param("method");
     std::string sign = param("sign");
-    if (sign.empty() ||
-        sign != PlatformSignature(call.params, sandbox_credentials::kAppSecret)) {
+    if (sign.empty() || sign != PlatformSignature(call.params, options_.app_secret)) {
       throw Refusal{25, ""};
     }
     if (call.method.empty()) throw Refusal{21, ""};
@@ -242,6 +268,7 @@ GatewayReply Gateway::Handle(const std::string& query) const {
     for (const char* system : {"timestamp", "v", "sign_method"}) {
       if (param(system).empty()) throw Refusal{40, system};
     }
+    CheckTimestamp(call.method, param("timestamp"));
     if (param("v") != "2.0" && param("v") != "1.0") throw Refusal{41, "v"};
     if (param("sign_method") != "md5") throw Refusal{41, "sign_method"};
     if (!param("format").empty() && param("format") != "xml") throw Refusal{41, "format"};
@@ -254,6 +281,17 @@ GatewayReply Gateway::Handle(const std::string& query) const {
   }
 }
 
+void Gateway::CheckTimestamp(const std::string& method, const std::string& timestamp) const {
+  using namespace gateway_defaults;
+  if (method == kFixedTimestampMethod && timestamp == kFixedTimestamp) return;
+  int64_t sent = 0;
+  if (!ParseTimestamp(timestamp, sent)) throw Refusal{31, ""};
+  int64_t now = static_cast<int64_t>(std::time(nullptr)) + options_.clock_offset;
+  if (sent > now + kTimestampTolerance || sent < now - kTimestampTolerance) {
+    throw Refusal{31, ""};
+  }
+}
+
 GatewayReply Gateway::Error(int code, const std::string& detail) const {
   std::string message;
   switch (code) {
@@ -261,6 +299,7 @@ GatewayReply Gateway::Error(int code, const std::string& detail) const {
     case 22: message = "Invalid Method"; break;
     case 25: message = "Invalid Signature"; break;
     case 29: message = "Invalid App Key"; break;
+    case 31: message = "Invalid Timestamp"; break;
     case 40: message = "Missing Required Arguments:" + detail; break;
     case 41: message = "Invalid Arguments:" + detail; break;
     default: message = "Remote service error"; break;

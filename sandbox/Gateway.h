@@ -1,13 +1,15 @@
 // The sandbox's platform gateway (/router/rest): checks each request the way the platform does
-// (application key, signature over the received parameters, method, required and valid values)
-// and answers the seven methods from the marketplace in the platform's reply shapes. Safe to
+// (application key, signature over the received parameters, method, required and valid values,
+// a timestamp within ten minutes of Beijing time) and answers the seven methods from the marketplace in the platform's reply shapes. Safe to
 // call from any number of connection threads.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "sandbox/ConfigDocument.h"
 #include "sandbox/Marketplace.h"
 #include "sandbox/WireNames.h"
 
@@ -23,11 +25,26 @@ std::map<std::string, std::string> DecodeQuery(const std::string& query);
 std::string PlatformSignature(const std::map<std::string, std::string>& params,
                               const std::string& secret);
 
+// The platform's limit on a timestamp's distance from Beijing time, and the one value it lets
+// through whatever the time: the affiliate item search's fixed timestamp.
+namespace gateway_defaults {
+inline constexpr int64_t kTimestampTolerance = 600;  // seconds
+inline constexpr const char* kFixedTimestampMethod = "taobao.taobaoke.items.get";
+inline constexpr const char* kFixedTimestamp = "2010-01-26 12:29:01";
+}  // namespace gateway_defaults
+
+// The seconds since 1970 of a "yyyy-mm-dd hh:mm:ss" timestamp read as Beijing time; false when
+// the text is not one (another form, a date that does not exist).
+bool ParseTimestamp(const std::string& text, int64_t& seconds);
+
 // An XML text with &, <, > and quotes escaped.
 std::string EscapeXml(const std::string& text);
 
 struct GatewayOptions {
   std::string base;  // "http://127.0.0.1:port/", for picture and click addresses
+  std::string app_key = sandbox_credentials::kAppKey;  // the one application it knows
+  std::string app_secret = sandbox_credentials::kAppSecret;
+  int64_t clock_offset = 0;  // seconds the platform's clock runs ahead of the machine's
   bool gbk = false;  // answer in GBK with a GBK declaration
   bool reverse_conversions = false;  // converted items come in the reverse of the ids' order
   WireNames names = WireNames::Platform();
@@ -66,6 +83,9 @@ class Gateway {
   void AffiliateItem(const Call& call, XmlText& xml, const Item& item, const std::string& title,
                      const std::string& affiliate) const;
   GatewayReply Finish(std::string utf8_body, const std::string& method, int code) const;
+  // Refuses (code 31) a timestamp that is not one, or more than ten minutes from the
+  // platform's Beijing time; the affiliate item search's fixed value passes.
+  void CheckTimestamp(const std::string& method, const std::string& timestamp) const;
 
   const Marketplace& market_;
   GatewayOptions options_;

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 
 namespace vendrix::sandbox {
 namespace {
@@ -85,6 +87,22 @@ bool ParseHead(const std::string& head, HttpRequest& request, bool& keep_alive) 
 
 }  // namespace
 
+std::string HttpDate(int64_t seconds) {
+  // Spelled out rather than strftime'd: the names must not follow the locale.
+  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::time_t when = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT",
+                kDays[((days % 7) + 7) % 7], utc.tm_mday, kMonths[utc.tm_mon],
+                utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+  return text;
+}
+
 HttpResponse HttpResponse::Text(int status, const std::string& reason, const std::string& body) {
   HttpResponse response;
   response.status = status;
@@ -154,6 +172,10 @@ void HttpServer::AcceptLoop() {
   }
 }
 
+std::string HttpServer::Now() const {
+  return HttpDate(static_cast<int64_t>(std::time(nullptr)) + clock_offset_.load());
+}
+
 bool HttpServer::Sleep(std::chrono::milliseconds delay) {
   std::unique_lock lock(mutex_);
   return !stopped_.wait_for(lock, delay, [&] { return stopping_.load(); });
@@ -170,7 +192,8 @@ void HttpServer::Serve(int fd, int connection) {
     bool parsed = ParseHead(buffer.substr(0, head_end), request, keep_alive);
     buffer.erase(0, head_end + 4);
     if (!parsed) {
-      SendAll(fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      SendAll(fd, "HTTP/1.1 400 Bad Request\r\nDate: " + Now() +
+                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
       return;
     }
     // A request body is read and ignored.
@@ -195,6 +218,7 @@ void HttpServer::Serve(int fd, int connection) {
     if (response.drop || stopping_.load()) return;
 
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason +
+                        "\r\nDate: " + Now() +
                         "\r\nServer: vendrix-sandbox\r\nContent-Type: " + response.content_type +
                         "\r\nContent-Length: " + std::to_string(response.body.size()) + "\r\n";
     for (const auto& [name, value] : response.headers) reply += name + ": " + value + "\r\n";

@@ -1,11 +1,13 @@
 // A small HTTP/1.1 server on 127.0.0.1 for the sandbox: keep-alive, a thread per connection,
-// GET and HEAD. The handler decides each reply, or that the connection is dropped unanswered.
+// GET and HEAD, a Date header on every reply. The handler decides each reply, or that the
+// connection is dropped unanswered.
 // Start and Stop from one thread; the handler runs on the connection threads.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -25,6 +27,9 @@ struct HttpRequest {
   std::map<std::string, std::string> headers;  // names in lower case
   int connection = 0;  // 1 for the first connection the server accepted, 2 for the next, ...
 };
+
+// "Sun, 06 Nov 1994 08:49:37 GMT": the HTTP date of `seconds` since 1970.
+std::string HttpDate(int64_t seconds);
 
 struct HttpResponse {
   int status = 200;
@@ -60,10 +65,15 @@ class HttpServer {
   void Stop();
   int Port() const { return port_; }
   bool Stopping() const { return stopping_.load(); }
+  // The Date of every reply from now on is the machine's time plus `seconds` (a server whose
+  // clock is off).
+  void SetClockOffset(int64_t seconds) { clock_offset_ = seconds; }
 
  private:
   void AcceptLoop();
   void Serve(int fd, int connection);
+  // The Date header's value for a reply sent now.
+  std::string Now() const;
   // Waits `delay` unless the server stops first; false when it stopped.
   bool Sleep(std::chrono::milliseconds delay);
 
@@ -73,6 +83,7 @@ class HttpServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> accepted_{0};
+  std::atomic<int64_t> clock_offset_{0};
   std::thread acceptor_;
 
   std::mutex mutex_;

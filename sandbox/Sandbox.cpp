@@ -109,7 +109,11 @@ void Sandbox::Start() {
   gateway.gbk = options_.gbk;
   gateway.reverse_conversions = options_.reverse_conversions;
   gateway.names = options_.renamed ? WireNames::Renamed() : WireNames::Platform();
+  gateway.app_key = options_.app_key;
+  gateway.app_secret = options_.app_secret;
+  gateway.clock_offset = options_.clock_offset;
   gateway_ = std::make_unique<Gateway>(market_, gateway);
+  server_.SetClockOffset(options_.clock_offset);
   server_.Start();
 }
 
@@ -141,7 +145,8 @@ HttpResponse Sandbox::Handle(const HttpRequest& request) {
   if (path == "/router/rest") {
     response = HandleGateway(request, outcome, api_method);
   } else if (path == "/taoke/api.php") {
-    std::string document = ConfigDocument(options_.renamed, Base() + "router/rest");
+    std::string document = ConfigDocument(options_.renamed, Base() + "router/rest",
+                                          options_.app_key, options_.app_secret);
     response.content_type = options_.gbk ? "text/xml; charset=GBK" : "text/xml; charset=utf-8";
     response.body = options_.gbk
                         ? "<?xml version=\"1.0\" encoding=\"GBK\"?>" + Utf8ToGbk(document)

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "sandbox/ConfigDocument.h"
 #include "sandbox/Gateway.h"
 #include "sandbox/HttpServer.h"
 #include "sandbox/Marketplace.h"
@@ -38,6 +39,12 @@ struct SandboxOptions {
   bool gbk = false;      // gateway replies and configuration in GBK
   bool renamed = false;  // the configuration renames names, and the gateway speaks them
   bool reverse_conversions = false;  // converted items come back in the reverse of the ids' order
+  // The application the configuration document hands out and the gateway accepts.
+  std::string app_key = sandbox_credentials::kAppKey;
+  std::string app_secret = sandbox_credentials::kAppSecret;
+  // Seconds the platform's clock (its replies' Date, the time it checks timestamps against)
+  // runs ahead of the machine's; negative: behind.
+  int64_t clock_offset = 0;
 };
 
 namespace sandbox_defaults {

@@ -16,8 +16,20 @@ namespace {
 constexpr const char* kUsage =
     "usage: vendrix-sandbox [--port N] [--seed N] [--latency-ms N] [--faults LIST]\n"
     "                       [--log FILE] [--gbk] [--renamed] [--reverse-conversions]\n"
+    "                       [--app-key KEY] [--app-secret SECRET] [--clock-offset SECONDS]\n"
     "       vendrix-sandbox --help | --version\n"
-    "  --faults LIST  comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n";
+    "  --faults LIST            comma list of drop=P, error=P, slow=P, garbage=P, sign=P\n"
+    "  --app-key KEY            the application key the configuration document hands out\n"
+    "                           and the gateway accepts (default 21000001); others get\n"
+    "                           code 29\n"
+    "  --app-secret SECRET      the secret it hands out and checks signatures with (default\n"
+    "                           sandbox0secret0a7f3c9e); a signature by another gets code 25\n"
+    "  --clock-offset SECONDS   the platform's clock runs this far ahead of the machine's\n"
+    "                           (negative: behind); a timestamp more than ten minutes from\n"
+    "                           its Beijing time gets code 31\n";
+
+// The most --clock-offset may move the platform's clock: ten years either way.
+constexpr long long kMaxClockOffset = 10LL * 365 * 86400;
 
 bool ParseCount(const std::string& text, long long max, long long& value) {
   if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -25,6 +37,29 @@ bool ParseCount(const std::string& text, long long max, long long& value) {
   }
   value = std::stoll(text);
   return value <= max;
+}
+
+// Characters an application key may hold: it goes into every request unencoded.
+bool IsKey(const std::string& text) {
+  return !text.empty() && text.size() <= 64 &&
+         text.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                "-_.") == std::string::npos;
+}
+
+// A secret is never sent: any printable ASCII without blanks will do.
+bool IsSecret(const std::string& text) {
+  if (text.empty() || text.size() > 128) return false;
+  for (char c : text) {
+    if (c < 0x21 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+bool ParseOffset(const std::string& text, long long& value) {
+  bool negative = text.starts_with('-');
+  if (!ParseCount(negative ? text.substr(1) : text, kMaxClockOffset, value)) return false;
+  if (negative) value = -value;
+  return true;
 }
 
 int Usage(const std::string& problem) {
@@ -61,6 +96,21 @@ int RunSandbox(int argc, char** argv) {
       options.renamed = true;
     } else if (arg == "--reverse-conversions") {
       options.reverse_conversions = true;
+    } else if (arg == "--app-key") {
+      options.app_key = value();
+      if (!IsKey(options.app_key)) {
+        return Usage("--app-key takes a key of letters, digits, '-', '_' and '.'");
+      }
+    } else if (arg == "--app-secret") {
+      options.app_secret = value();
+      if (!IsSecret(options.app_secret)) {
+        return Usage("--app-secret takes a secret of printable characters without blanks");
+      }
+    } else if (arg == "--clock-offset") {
+      if (!ParseOffset(value(), number)) {
+        return Usage("--clock-offset takes seconds, at most ten years either way");
+      }
+      options.clock_offset = number;
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;

@@ -29,6 +29,24 @@ TEST(FormatTimestampTest, ZeroPaddedTwentyFourHour) {
   EXPECT_EQ(FormatTimestamp(t), "2010-01-06 21:05:09");
 }
 
+TEST(BeijingTimeTest, ACalendarTimeInBeijingIsEightHoursAheadOfUtc) {
+  std::tm t{};
+  t.tm_year = 2010 - 1900;
+  t.tm_mon = 0;
+  t.tm_mday = 26;
+  t.tm_hour = 12;
+  t.tm_min = 29;
+  t.tm_sec = 1;
+  EXPECT_EQ(BeijingSeconds(t), 1264480141) << "2010-01-26 04:29:01 UTC";
+  t.tm_hour = 3;  // before 08:00 in Beijing it is still the day before in UTC
+  EXPECT_EQ(BeijingSeconds(t), 1264480141 - 9 * 3600);
+
+  std::time_t before = std::time(nullptr);
+  int64_t now = BeijingSeconds(BeijingNow());
+  EXPECT_GE(now, before);
+  EXPECT_LE(now, std::time(nullptr));
+}
+
 TEST(StripTagsTest, RemovesMarkupKeepsTextAndAlwaysEnds) {
   struct Case {
     const char* in;

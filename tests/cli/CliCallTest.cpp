@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <map>
+
+#include "sandbox/Gateway.h"
 #include "tests/support/FakeGateway.h"
 #include "tests/support/Process.h"
 
@@ -56,12 +60,14 @@ class CliCallTest : public ::testing::Test {
     });
   }
 
-  test::ProcessResult Call(const std::vector<std::string>& args) {
+  // `vendrix-cli call ARGS`, with the extra environment `env`.
+  test::ProcessResult Call(const std::vector<std::string>& args,
+                           std::map<std::string, std::string> env = {}) {
     std::vector<std::string> full{"call"};
     full.insert(full.end(), args.begin(), args.end());
-    return RunProcess(VENDRIX_CLI, full,
-                      {{"VENDRIX_VENDOR_BASE", gateway_.Base() + "/"},
-                       {"VENDRIX_GATEWAY", gateway_.Url()}});
+    env["VENDRIX_VENDOR_BASE"] = gateway_.Base() + "/";
+    env["VENDRIX_GATEWAY"] = gateway_.Url();
+    return RunProcess(VENDRIX_CLI, full, env);
   }
 
   FakeGateway gateway_;
@@ -108,6 +114,25 @@ TEST_F(CliCallTest, RunsEachMethodAndPrintsItsTable) {
       EXPECT_EQ(request.params.at("app_key"), "12345678");
     }
   }
+}
+
+// The platform reads every timestamp as Beijing time and refuses one ten minutes off: whatever
+// zone the machine is set to, the calls carry Beijing time. The affiliate item search keeps its
+// fixed stamp.
+TEST_F(CliCallTest, TimestampsAreBeijingTimeInEveryZone) {
+  for (const char* zone : {"UTC0", "America/New_York", "EST5EDT,M3.2.0,M11.1.0", "CST-8",
+                           "<+14>-14", "<-11>11"}) {
+    auto result = Call({"taobao.itemcats.get"}, {{"TZ", zone}});
+    ASSERT_EQ(result.exit_code, 0) << zone << ": " << result.err;
+    const std::string stamp = gateway_.Requests().back().params.at("timestamp");
+    int64_t sent = 0;
+    ASSERT_TRUE(sandbox::ParseTimestamp(stamp, sent)) << stamp;
+    EXPECT_NEAR(static_cast<double>(sent - std::time(nullptr)), 0, 60)
+        << zone << " sent " << stamp;
+  }
+  auto items = Call({"taobao.taobaoke.items.get", "cid=14", "nick=aff"}, {{"TZ", "UTC0"}});
+  ASSERT_EQ(items.exit_code, 0) << items.err;
+  EXPECT_EQ(gateway_.Requests().back().params.at("timestamp"), "2010-01-26 12:29:01");
 }
 
 TEST_F(CliCallTest, FailuresAndBadUsage) {

@@ -67,6 +67,8 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"items", "a", "--count", "5", "b"}, "unexpected argument 'b'"},
       {{"convert", "item", "1", "2"}, "unexpected argument '2'"},
       {{"convert", "--print", "item", "1"}, "unknown option '--print'"},
+      {{"account"}, "account takes a subcommand: test"},
+      {{"account", "test", "now"}, "unexpected argument 'now'"},
   };
   for (const Case& c : cases) {
     auto result = RunProcess(VENDRIX_CLI, c.args);

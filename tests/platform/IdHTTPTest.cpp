@@ -103,7 +103,8 @@ TEST(IdHTTPRequestTest, HeadersInOrderAndHostCarriesOnlyAPortOtherThan80) {
 }
 
 TEST(IdHTTPTest, SendsTheExactRequestBytesAndReturnsTheBody) {
-  ScriptedServer server = AlwaysReplying(HttpReply("200 OK", "<ok/>"));
+  ScriptedServer server =
+      AlwaysReplying(HttpReply("200 OK", "<ok/>", "Date: Sun, 06 Nov 1994 08:49:37 GMT\r\n"));
   TIdHTTP http;
   std::string address = server.Base() + "/router/rest?nick=%E4%B8%AD&v=2.0";
   EXPECT_EQ(http.Get(address), "<ok/>");
@@ -117,6 +118,11 @@ TEST(IdHTTPTest, SendsTheExactRequestBytesAndReturnsTheBody) {
             "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
             "\r\n");
   EXPECT_EQ(http.ResponseCode(), 200);
+  // The server's time, kept for the caller to compare with its own; a Get that reads no reply
+  // has none.
+  EXPECT_EQ(http.ResponseDate(), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_THROW(http.Get("http://127.0.0.1:1/"), EIdException);
+  EXPECT_EQ(http.ResponseDate(), "");
 
   // A host name goes through the resolver's own thread; the answer is the same.
   TIdHTTP by_name;

@@ -29,7 +29,9 @@ TEST(SandboxProcessTest, PrintsItsBaseServesAndStopsOnSigterm) {
 
 TEST(SandboxProcessTest, BadUsageExitsTwo) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--port", "x"}, {"--faults", "drop=3"}, {"--bogus"}, {"--latency-ms"}}) {
+           {"--port", "x"}, {"--faults", "drop=3"}, {"--bogus"}, {"--latency-ms"},
+           {"--app-key"}, {"--app-key", "a&b"}, {"--app-secret", "two words"},
+           {"--clock-offset", "ten"}, {"--clock-offset", "400000000"}}) {
     EXPECT_EQ(test::RunProcess(VENDRIX_SANDBOX, args).exit_code, 2) << args[0];
   }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <set>
 
 #include "api/ApiFrame.h"
@@ -18,6 +19,7 @@
 #include "api/TaobaokeShop.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
+#include "platform/CookieStore.h"
 #include "platform/IdHTTP.h"
 #include "platform/XmlDocument.h"
 #include "sandbox/ConfigDocument.h"
@@ -38,13 +40,21 @@ std::string SignedUrl(const std::string& base, const Params& params,
   return request.Address(base + "router/rest", "sign");
 }
 
+// The timestamp of Beijing time `offset` seconds from now.
+std::string BeijingStamp(int64_t offset = 0) {
+  std::time_t when = std::time(nullptr) + api_defaults::kPlatformUtcOffset + offset;
+  std::tm time{};
+  gmtime_r(&when, &time);
+  return FormatTimestamp(time);
+}
+
 Params Call(const std::string& method, Params extra) {
   Params params = {{"app_key", sandbox_credentials::kAppKey},
                    {"method", method},
                    {"v", "2.0"},
                    {"format", "xml"},
                    {"sign_method", "md5"},
-                   {"timestamp", "2026-12-08 10:00:00"}};
+                   {"timestamp", BeijingStamp()}};
   for (auto& [name, value] : extra) params[name] = value;
   return params;
 }
@@ -123,6 +133,35 @@ TEST_F(SandboxTest, RefusesWhatThePlatformRefuses) {
   Params no_timestamp = good;
   no_timestamp.erase("timestamp");
   EXPECT_EQ(ErrorOf(no_timestamp), 40);
+  // The timestamp is Beijing time, ten minutes either way; the machine's own time in another
+  // zone (here eight hours behind, as on a machine set to UTC) is refused, and so is
+  // anything that is not a timestamp. Only the affiliate item search's fixed value passes,
+  // and only on that method.
+  struct Stamp {
+    std::string method;
+    std::string timestamp;
+    int code;
+  };
+  const Params affiliate = {{"fields", "nick"}, {"cid", "16"}, {"nick", "a"}};
+  const Stamp stamps[] = {
+      {"taobao.itemcats.get", BeijingStamp(-540), 0},
+      {"taobao.itemcats.get", BeijingStamp(540), 0},
+      {"taobao.itemcats.get", BeijingStamp(-660), 31},
+      {"taobao.itemcats.get", BeijingStamp(660), 31},
+      {"taobao.itemcats.get", BeijingStamp(-8 * 3600), 31},
+      {"taobao.itemcats.get", "2010-01-26 12:29:01", 31},
+      {"taobao.taobaoke.items.get", "2010-01-26 12:29:01", 0},
+      {"taobao.taobaoke.items.get", "2010-01-26 12:29:02", 31},
+      {"taobao.taobaoke.items.get", BeijingStamp(), 0},
+      {"taobao.itemcats.get", BeijingStamp().substr(0, 16), 31},
+      {"taobao.itemcats.get", "1700000000", 31},
+      {"taobao.itemcats.get", "2025-02-30 10:00:00", 31},
+  };
+  for (const Stamp& stamp : stamps) {
+    Params params = stamp.method == "taobao.itemcats.get" ? good : Call(stamp.method, affiliate);
+    params["timestamp"] = stamp.timestamp;
+    EXPECT_EQ(ErrorOf(params), stamp.code) << stamp.method << " at " << stamp.timestamp;
+  }
   EXPECT_EQ(ErrorOf(Call("taobao.taobaoke.items.get", {{"fields", "nick"}, {"cid", "16"},
                                                        {"nick", "a"}, {"page_size", "401"}})),
             41);
@@ -250,11 +289,12 @@ TEST_F(SandboxTest, KeywordMatchesAreHighlighted) {
 }
 
 // Every component against the sandbox, with the records TXMLData fills from its configuration.
-void RunAllComponents(Sandbox& sandbox) {
+void RunAllComponents(Sandbox& sandbox,
+                      const std::string& expected_key = sandbox_credentials::kAppKey) {
   TXMLData data;
   std::string key, secret;
   ASSERT_TRUE(data.LoadApi(sandbox.Base() + "taoke/api.php", key, secret));
-  EXPECT_EQ(key, sandbox_credentials::kAppKey);
+  EXPECT_EQ(key, expected_key);
   std::string nick;
   data.ReadNick(nick);
   EXPECT_EQ(GbkToUtf8(nick), sandbox_credentials::kAffiliateNick);
@@ -355,6 +395,47 @@ TEST(SandboxRenamedTest, RenamedNamesAndGbkRepliesWorkEndToEnd) {
   Params params = Call("taobao.users.get", {{"fields", "nick"}, {"nicks", "a,"}});
   doc.LoadFromText(http.Get(SignedUrl(sandbox.Base(), params)));
   EXPECT_EQ(doc.Root().Child("code").Text(), "40");
+}
+
+// The pair and the clock it is told: the configuration hands out that pair and the gateway
+// accepts only it, every reply is dated by that clock, and a client whose clock is off by more
+// than ten minutes from it is refused with code 31, the reply telling by how much.
+TEST(SandboxOptionsTest, ServesItsOwnPairAndKeepsItsOwnTime) {
+  Sandbox sandbox(SandboxOptions{.seed = 3, .app_key = "30000002", .app_secret = "other secret",
+                                 .clock_offset = 840});
+  sandbox.Start();
+  TaobaoCatsConditions cond{.app_key = "30000002", .app_sec = "other secret"};
+  TaobaoCatsName name{.http = sandbox.Base() + "router/rest"};
+  TTaobaoCats cats;
+  const ATaobaoCatsInfo* table = nullptr;
+  ASSERT_FALSE(cats.Execute(cond, {}, name, {}, table));
+  EXPECT_EQ(cats.LastFailure().code, 31) << DescribeFailure(cats.LastFailure());
+  ASSERT_TRUE(cats.LastFailure().clock_offset.has_value());
+  EXPECT_NEAR(static_cast<double>(*cats.LastFailure().clock_offset), -840, 5);
+
+  int64_t server_time = 0;
+  ASSERT_TRUE(ParseCookieDate(cats.Http().ResponseDate(), server_time))
+      << cats.Http().ResponseDate();
+  EXPECT_NEAR(static_cast<double>(server_time - std::time(nullptr)), 840, 5);
+
+  cats.SetClock([] {
+    std::time_t when = std::time(nullptr) + api_defaults::kPlatformUtcOffset + 840;
+    std::tm time{};
+    gmtime_r(&when, &time);
+    return time;
+  });
+  EXPECT_TRUE(cats.Execute(cond, {}, name, {}, table)) << DescribeFailure(cats.LastFailure());
+  cond.app_sec = sandbox_credentials::kAppSecret;
+  EXPECT_FALSE(cats.Execute(cond, {}, name, {}, table));
+  EXPECT_EQ(cats.LastFailure().code, 25);
+  cond.app_key = sandbox_credentials::kAppKey;
+  EXPECT_FALSE(cats.Execute(cond, {}, name, {}, table));
+  EXPECT_EQ(cats.LastFailure().code, 29);
+
+  Sandbox right_on_time(SandboxOptions{.seed = 3, .app_key = "30000002",
+                                       .app_secret = "other secret"});
+  right_on_time.Start();
+  RunAllComponents(right_on_time, "30000002");
 }
 
 TEST(SandboxFaultTest, EachFaultAtAboutItsRateAndTheServerKeepsServing) {
