@@ -10,6 +10,7 @@
 
 #include "VendrixVersion.h"
 #include "app/TableText.h"
+#include "cli/CliAccount.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
 #include "cli/CliText.h"
@@ -37,6 +38,7 @@ constexpr const char* kUsageText =
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n"
+    "       vendrix-cli account set --app-key KEY [--nick NICK] | show | clear\n"
     "       vendrix-cli COMMAND --help\n"
     "       vendrix-cli --help | --version\n";
 
@@ -111,6 +113,25 @@ constexpr CommandHelp kCommandHelp[] = {
      "A short share link (m.tb.cn, s.click.taobao.com) cannot be read without opening it.\n"
      "--open also opens the click address in the web browser (BROWSER, else xdg-open); only\n"
      "http(s) addresses are printed or opened.\n"},
+    {"account",
+     "usage: vendrix-cli account set --app-key KEY [--nick NICK]\n"
+     "       vendrix-cli account show\n"
+     "       vendrix-cli account clear\n"
+     "The affiliate's own account: with its application key and secret Vendrix signs its calls\n"
+     "without the vendor's server.\n"
+     "  set    keeps KEY and NICK in $XDG_CONFIG_HOME/vendrix/account.conf (~/.config without\n"
+     "         it) and the application secret, read from the first line of standard input (a\n"
+     "         terminal does not echo it), in the desktop's Secret Service (GNOME Keyring,\n"
+     "         KeePassXC, KWallet); without --nick a nick stored before is kept. Exit 1,\n"
+     "         storing nothing, when no Secret Service can be reached or its keyring stays\n"
+     "         locked (a prompt unanswered for 30 s); exit 2 for a key or nick that is empty or\n"
+     "         holds blanks or control characters.\n"
+     "  show   the key, the nick and where each comes from: VENDRIX_APP_KEY and\n"
+     "         VENDRIX_APP_SECRET (both or neither), else the own account, else the vendor's\n"
+     "         document; the nick from VENDRIX_NICK, the own account, the document or the\n"
+     "         built-in one. Then the own account, and whether its secret is stored. Never the\n"
+     "         secret itself.\n"
+     "  clear  forgets the own account: the key, the nick and the secret.\n"},
 };
 
 int Usage(const std::string& problem) {
@@ -199,6 +220,11 @@ int RunCommand(int argc, char** argv) {
       return kOk;
     }
   }
+  // `account test` is a command of its own (one signed call that explains a refusal), wired
+  // here once it is built; until then it is bad usage.
+  if (command == "account" && !args.empty() && args[0] == "test") {
+    return Usage("account test is not available in this build");
+  }
   int (*run)(const std::vector<std::string>&) = command == "get"          ? Get
                                                 : command == "config"     ? Config
                                                 : command == "call"       ? RunCall
@@ -207,6 +233,7 @@ int RunCommand(int argc, char** argv) {
                                                 : command == "shop"       ? RunShop
                                                 : command == "convert"    ? RunConvert
                                                 : command == "items"      ? RunItems
+                                                : command == "account"    ? RunAccount
                                                                           : nullptr;
   if (run != nullptr) {
     int status = run(args);

@@ -16,6 +16,10 @@ struct Settings {
   std::string ShopLogo = "http://logo.taobao.com/shop-logo";
   // Credit badges are this base followed directly by the badge picture's name.
   std::string RankPics = "http://pics.taobaocdn.com/newrank/";
+  // Whether the user's own credentials (the VENDRIX_APP_* variables, the own account) come
+  // before the vendor's document. The window's own sandbox turns this off: the sandbox knows
+  // only the credentials of its own document.
+  bool UseOwnCredentials = true;
 
   // The defaults with every non-empty VENDRIX_* environment variable applied.
   static Settings FromEnvironment();
