@@ -1,6 +1,7 @@
 // Addresses that are Vendrix's own to choose: the vendor server, the platform gateway and the
 // platform's picture hosts. Each has a built-in default and an environment override, so that
-// the sandbox and the tests can point the program elsewhere. Read-only after construction.
+// the sandbox and the tests can point the program elsewhere; and whether the user's own
+// credentials apply. Read-only after construction.
 #pragma once
 
 #include <string>
