@@ -39,14 +39,45 @@ bool ShopFinder::StartUp() {
 }
 
 bool ShopFinder::LoadConfiguration() {
+  // Afresh, so that start-up can run again once the own account has changed.
+  KeItemCond = {};
+  KeItemBack = {};
+  KeItemName = {};
+  KeItemXml = {};
+  UsersCond = {};
+  UsersBack = {};
+  UsersName = {};
+  UsersXml = {};
+  configured_item_cond_ = {};
+  Cats_ = {};
+  DefaultNick_ = finder_defaults::kDefaultNick;
+  credentials_ = {};
+  config_loaded_ = started_up_ = false;
+  user_ = settings_.UseOwnCredentials ? ReadUserCredentials() : UserCredentials{};
+  if (!user_.problem.empty()) return false;
+
+  // The document is read whatever gives the credentials: it names the parameters and elements.
   config_loaded_ =
       XMLData1.LoadApi(settings_.VendorBase + ConfigPath, KeItemCond.app_key, KeItemCond.app_sec);
-  if (!config_loaded_) return false;
-  std::string nick;
-  XMLData1.ReadNick(nick);
-  if (!nick.empty()) DefaultNick_ = nick;
+  std::optional<CredentialValues> document;
+  if (config_loaded_) {
+    document = CredentialValues{KeItemCond.app_key, KeItemCond.app_sec, ""};
+    XMLData1.ReadNick(document->nick);
+  }
+  // The user's values are UTF-8; the records hold GBK (key and secret are ASCII).
+  auto gbk = [](const CredentialValues& v) {
+    return CredentialValues{v.app_key, v.app_sec, Utf8ToGbk(v.nick)};
+  };
+  credentials_ = ChooseCredentials(gbk(user_.environment), gbk(user_.own), document, DefaultNick_);
+  // Without the document and without credentials of the user's own, start-up ends here.
+  if (credentials_.key_source == CredentialSource::kNone) return false;
+  KeItemCond.app_key = credentials_.app_key;
+  KeItemCond.app_sec = credentials_.app_sec;
+  DefaultNick_ = credentials_.nick;
   KeItemCond.nick = DefaultNick_;
+  // Without a document its reads change nothing: the records keep the built-in names.
   InitRecords();
+  started_up_ = true;
   return true;
 }
 

@@ -1,10 +1,10 @@
 // The shop finder without a window: start-up, the seller search, the shop page of a row and
 // the conversion of clicked links. The window and the command line are two faces on it.
 // Threads: everything runs on the owner's thread, except StartUp, which a worker may run while
-// the owner waits for it, and RunSearch, which a search worker may run while the owner leaves
-// the search's data alone (the records of the affiliate item search and the user lookup,
-// Sellers, and the two components they use; the user lookup runs on a thread of the search's
-// own); AbortSearch may be called from any thread.
+// the owner waits for it and leaves the finder alone, and RunSearch, which a search worker may
+// run while the owner leaves the search's data alone (the records of the affiliate item search
+// and the user lookup, Sellers, and the two components they use; the user lookup runs on a
+// thread of the search's own); AbortSearch may be called from any thread.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "account/Credentials.h"
 #include "api/TaobaoSearch.h"
 #include "api/TaobaoShop.h"
 #include "api/TaobaoUsers.h"
@@ -91,11 +92,19 @@ class ShopFinder {
  public:
   explicit ShopFinder(Settings settings = Settings::Current());
 
-  // Start-up: the configuration document, the affiliate nick, the long-lived records and the
-  // category table (from the platform, else the built-in one). False when the configuration
-  // could not be read; the rest is then skipped and every search ends with the warning.
+  // Start-up: the credentials of the run (the VENDRIX_APP_* variables, else the own account,
+  // else the vendor's configuration document, which is read in any case for its names), the
+  // affiliate nick, the long-lived records and the category table (from the platform, else the
+  // built-in one). When the document cannot be read but the user's own credentials are there,
+  // the built-in names stand in for its names and start-up goes on as usual. False when start-up
+  // could not run through: no credentials because the document could not be read (the rest is
+  // then skipped and every search ends with the warning), or variables that are bad usage
+  // (CredentialProblem(); nothing is sent). May run again (after the own account was saved):
+  // it starts from fresh records, nick and categories; no search, page load or conversion may
+  // run meanwhile. Asks the Secret Service when the own account is needed: off the window's
+  // thread.
   bool StartUp();
-  // The start-up without the category call: configuration, nick and records only.
+  // The start-up without the category call: credentials, configuration, nick and records only.
   bool LoadConfiguration();
   void InitRecords();
   bool LoadCats();
@@ -174,10 +183,23 @@ class ShopFinder {
   const ACatsInfo& Cats() const { return Cats_; }
   PInfo& Sellers() { return Sellers_; }
   const std::string& DefaultNick() const { return DefaultNick_; }
+  // The vendor's configuration document was read.
   bool ConfigLoaded() const { return config_loaded_; }
   // The affiliate item search's conditions as the configuration set them (its commission
   // bounds among them), whatever the searches have sent since.
   const TaobaokeItemConditions& ConfiguredItemCond() const { return configured_item_cond_; }
+  // The last start-up ran through: with the document, or with the user's own credentials in
+  // place of a document that could not be read.
+  bool StartedUp() const { return started_up_; }
+  // The credentials and nick of the run (GBK), each with its source; set by start-up.
+  const CredentialChoice& Credentials() const { return credentials_; }
+  // What the user's own sources held at start-up (UTF-8): the variables, the own account and
+  // what became of its secret.
+  const UserCredentials& UserSources() const { return user_; }
+  // Why the variables cannot be used (bad usage), "" when they can.
+  const std::string& CredentialProblem() const { return user_.problem; }
+  // What start-up passed over among the user's own sources, and why, for the user to hear.
+  const std::vector<std::string>& CredentialNotes() const { return user_.notes; }
 
   // The records, components and configuration, as the window keeps them.
   TaobaokeItemConditions KeItemCond;
@@ -209,6 +231,9 @@ class ShopFinder {
   bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
+  bool started_up_ = false;
+  UserCredentials user_;
+  CredentialChoice credentials_;
   CallFailure cats_failure_;
   // Written by the paging and by the look-ups (on their own thread, before Finish() returns).
   std::optional<SearchFailure> page_failure_;

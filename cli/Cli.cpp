@@ -11,6 +11,7 @@
 #include "VendrixVersion.h"
 #include "app/TableText.h"
 #include "cli/CliAccountTest.h"
+#include "cli/CliAccount.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
 #include "cli/CliText.h"
@@ -38,7 +39,7 @@ constexpr const char* kUsageText =
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n"
-    "       vendrix-cli account test\n"
+    "       vendrix-cli account set --app-key KEY [--nick NICK] | show | clear | test\n"
     "       vendrix-cli COMMAND --help\n"
     "       vendrix-cli --help | --version\n";
 
@@ -116,12 +117,31 @@ constexpr CommandHelp kCommandHelp[] = {
      "--open also opens the click address in the web browser (BROWSER, else xdg-open); only\n"
      "http(s) addresses are printed or opened.\n"},
     {"account",
-     "usage: vendrix-cli account test\n"
-     "Tries the credentials and nick a search would use: the signed category call that\n"
-     "start-up makes, then an affiliate item search of one item with the nick, and says\n"
-     "whether click addresses come back for it. Prints each call's round trip and exits 0\n"
-     "when they do; otherwise says on stderr what to fix (the secret, the application key,\n"
-     "the computer's clock, the call limit, a permission, the nick) and exits 1.\n"},
+     "usage: vendrix-cli account set --app-key KEY [--nick NICK]\n"
+     "       vendrix-cli account show\n"
+     "       vendrix-cli account clear\n"
+     "       vendrix-cli account test\n"
+     "The affiliate's own account: with its application key and secret Vendrix signs its calls\n"
+     "without the vendor's server.\n"
+     "  set    keeps KEY and NICK in $XDG_CONFIG_HOME/vendrix/account.conf (~/.config without\n"
+     "         it) and the application secret, read from the first line of standard input (a\n"
+     "         terminal does not echo it), in the desktop's Secret Service (GNOME Keyring,\n"
+     "         KeePassXC, KWallet); without --nick a nick stored before is kept. Exit 1,\n"
+     "         storing nothing, when no Secret Service can be reached or its keyring stays\n"
+     "         locked (a prompt unanswered for 30 s); exit 2 for a key or nick that is empty or\n"
+     "         holds blanks or control characters.\n"
+     "  show   the key, the nick and where each comes from: VENDRIX_APP_KEY and\n"
+     "         VENDRIX_APP_SECRET (both or neither), else the own account, else the vendor's\n"
+     "         document; the nick from VENDRIX_NICK, the own account, the document or the\n"
+     "         built-in one. Then the own account, and whether its secret is stored. Never the\n"
+     "         secret itself.\n"
+     "  clear  forgets the own account: the key, the nick and the secret.\n"
+     "  test   tries the credentials and nick a search would use: the signed category call\n"
+     "         that start-up makes, then an affiliate item search of one item with the nick,\n"
+     "         and says whether click addresses come back for it. Prints each call's round\n"
+     "         trip and exits 0 when they do; otherwise says on stderr what to fix (the secret,\n"
+     "         the application key, the computer's clock, the call limit, a permission, the\n"
+     "         nick) and exits 1.\n"},
 };
 
 int Usage(const std::string& problem) {
@@ -218,10 +238,10 @@ int RunCommand(int argc, char** argv) {
                                                 : command == "shop"       ? RunShop
                                                 : command == "convert"    ? RunConvert
                                                 : command == "items"      ? RunItems
+                                                : command == "account"    ? RunAccount
                                                                           : nullptr;
-  // account test; the account's other subcommands join it here.
-  if (command == "account") {
-    if (args.empty() || args[0] != "test") return Usage("account takes a subcommand: test");
+  // `account test` makes platform calls; the account's other subcommands keep to the account.
+  if (command == "account" && !args.empty() && args[0] == "test") {
     run = RunAccountTest;
     args.erase(args.begin());
   }

@@ -6,7 +6,6 @@
 #include "app/AccountCheck.h"
 #include "app/ShopFinder.h"
 #include "app/TableText.h"
-#include "cli/CliFinder.h"
 #include "cli/CliText.h"
 #include "platform/CodePage.h"
 
@@ -26,7 +25,7 @@ int RunAccountTest(const std::vector<std::string>& args) {
   ShopFinder finder;
   // The start-up every command makes chooses the credentials and the nick; the category call
   // is the account test's own first step.
-  StartUpFinder(finder, true);
+  if (!cli::StartUp(finder, true)) return cli::kUsage;
   const std::string nick = CellText(GbkToUtf8(finder.DefaultNick()));
   const std::string& key = finder.KeItemCond.app_key;
   std::cout << "app_key " << (key.empty() ? "(none)" : CellText(GbkToUtf8(key))) << ", nick "

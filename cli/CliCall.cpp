@@ -3,11 +3,11 @@
 #include <iostream>
 #include <string_view>
 
+#include "app/ShopFinder.h"
 #include "app/TableText.h"
 #include "cli/CliText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
-#include "platform/Settings.h"
 
 namespace vendrix {
 namespace {
@@ -91,16 +91,16 @@ int Call(void (TXMLData::*read)(Conditions&, Info&, Name&, Xml&),
     }
   }
 
-  std::string address = Settings::Current().VendorBase + ConfigPath;
-  TXMLData data;
-  if (!data.LoadApi(address, cond.app_key, cond.app_sec)) {
-    cli::ReportUnreadableConfiguration(address, data);
-    return kFailed;
-  }
+  // The run's credentials and the document's names, as start-up takes them.
+  ShopFinder finder;
+  if (!cli::StartUp(finder, true)) return kUsage;
+  if (!finder.StartedUp()) return kFailed;
+  cond.app_key = finder.KeItemCond.app_key;
+  cond.app_sec = finder.KeItemCond.app_sec;
   Info back;
   Name name;
   Xml xml;
-  (data.*read)(cond, back, name, xml);
+  (finder.XMLData1.*read)(cond, back, name, xml);
   for (const Assignment& a : values) {
     for (const auto& field : Component::kConditionFields) {
       if (a.name == field.name) cond.*field.member = a.value;

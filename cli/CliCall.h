@@ -1,5 +1,5 @@
-// vendrix-cli call METHOD [name=value...]: one platform call with the credentials and names of
-// the configuration document, its result table printed as TSV.
+// vendrix-cli call METHOD [name=value...]: one platform call with the run's credentials and the
+// configuration document's names, its result table printed as TSV.
 #pragma once
 
 #include <string>

@@ -40,16 +40,6 @@ std::optional<int> NumberIn(const std::string& text, int low, int high) {
   return value;
 }
 
-// Start-up as the window runs it, or with `configuration_only` only its configuration fetch
-// (for the commands that need no categories); a configuration that cannot be read is reported
-// but not fatal, as in the window: the calls that follow then fail.
-void StartUp(ShopFinder& finder, bool configuration_only = false) {
-  if (!(configuration_only ? finder.LoadConfiguration() : finder.StartUp())) {
-    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
-                                       finder.XMLData1);
-  }
-}
-
 // A seller row for `nick` (GBK); `look_up` fetches location and credit for the shop page,
 // saying why on stderr when that failed (the page then shows neither).
 size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
@@ -68,7 +58,7 @@ size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
 int RunCategories(const std::vector<std::string>& args) {
   if (!args.empty()) return cli::UnexpectedArgument(args[0]);
   ShopFinder finder;
-  StartUp(finder);
+  if (!cli::StartUp(finder)) return kUsage;
   if (finder.Cats()[0].name.empty()) return kFailed;
   if (finder.CatsFailure().Failed()) {
     std::cerr << "vendrix-cli: the category call failed: " << cli::Why(finder.CatsFailure())
@@ -152,7 +142,7 @@ int RunSearch(const std::vector<std::string>& args) {
   choices.count = *wanted;
 
   ShopFinder finder;
-  StartUp(finder);
+  if (!cli::StartUp(finder)) return kUsage;
   choices.category = -1;
   for (size_t c = 0; c < finder.Cats().size(); ++c) {
     if (!finder.Cats()[c].name.empty() && finder.Cats()[c].cid == category) {
@@ -160,7 +150,7 @@ int RunSearch(const std::vector<std::string>& args) {
       break;
     }
   }
-  if (choices.category < 0 && finder.ConfigLoaded()) {
+  if (choices.category < 0 && finder.StartedUp()) {
     return Usage("unknown category '" + category + "' (see vendrix-cli categories)");
   }
   // The vendor's configuration may bound the commission rate on the side the user left out.
@@ -211,7 +201,7 @@ int RunShop(const std::vector<std::string>& args) {
   std::optional<std::string> nick = cli::GbkArgument(args[0], "the nick");
   if (!nick) return kUsage;
   ShopFinder finder;
-  StartUp(finder);
+  if (!cli::StartUp(finder)) return kUsage;
   size_t row = PrepareRow(finder, *nick, true);
   bool loaded = finder.LoadShopItems(row);
   if (!loaded) {
@@ -275,7 +265,7 @@ int RunConvert(const std::vector<std::string>& args) {
   ShopFinder finder;
   // An address names its item or shop by id: the configuration is all it needs besides the
   // conversion itself.
-  StartUp(finder, kind == "address");
+  if (!cli::StartUp(finder, kind == "address")) return kUsage;
   // The address is printed, and opened with --open; only a web address ever gets this far.
   bool started = true;
   LinkOpener print = [&](const std::string& address) {
@@ -344,7 +334,8 @@ int RunItems(const std::vector<std::string>& args) {
   if (!gbk) return kUsage;
 
   ShopFinder finder;
-  StartUp(finder, true);  // the item search and the conversions need no categories
+  // The item search and the conversions need no categories.
+  if (!cli::StartUp(finder, true)) return kUsage;
   ShopItemsOutcome outcome = ListShopItems(finder, *gbk, *wanted);
   if (!outcome.searched) {
     std::cerr << "vendrix-cli: the item search of '" << CellText(nick)
@@ -365,10 +356,6 @@ int RunItems(const std::vector<std::string>& args) {
     return kFailed;
   }
   return kOk;
-}
-
-void StartUpFinder(ShopFinder& finder, bool configuration_only) {
-  StartUp(finder, configuration_only);
 }
 
 }  // namespace vendrix

@@ -7,13 +7,6 @@
 
 namespace vendrix {
 
-class ShopFinder;
-
-// The program's start-up as these commands make it, for other commands to share: the
-// configuration (credentials, nick, records) and, unless `configuration_only`, the category
-// table. A configuration that cannot be read is reported on stderr, not fatal.
-void StartUpFinder(ShopFinder& finder, bool configuration_only);
-
 int RunCategories(const std::vector<std::string>& args);
 int RunSearch(const std::vector<std::string>& args);
 int RunShop(const std::vector<std::string>& args);

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "api/ApiFrame.h"
+#include "app/ShopFinder.h"
 #include "app/TableText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
@@ -45,6 +46,21 @@ std::string Why(const CallFailure& failure) { return CellText(DescribeFailure(fa
 void ReportUnreadableConfiguration(const std::string& address, const TXMLData& data) {
   std::cerr << "vendrix-cli: the configuration document at " << address
             << " could not be read: " << CellText(data.LastError()) << "\n";
+}
+
+bool StartUp(ShopFinder& finder, bool configuration_only) {
+  bool started = configuration_only ? finder.LoadConfiguration() : finder.StartUp();
+  if (!finder.CredentialProblem().empty()) {
+    Usage(finder.CredentialProblem());
+    return false;
+  }
+  for (const std::string& note : finder.CredentialNotes()) {
+    std::cerr << "vendrix-cli: " << CellText(note) << "\n";
+  }
+  if (!started) {
+    ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath, finder.XMLData1);
+  }
+  return true;
 }
 
 }  // namespace vendrix::cli

@@ -8,6 +8,7 @@
 
 namespace vendrix {
 
+class ShopFinder;
 class TXMLData;
 struct CallFailure;
 
@@ -37,6 +38,14 @@ std::string Why(const CallFailure& failure);
 
 // "the configuration document at <address> could not be read: <why>" on stderr.
 void ReportUnreadableConfiguration(const std::string& address, const TXMLData& data);
+
+// Start-up as the window runs it, or with `configuration_only` only its credentials and
+// configuration (for the commands that need no categories). What it passed over among the
+// user's own credentials is said on stderr. A configuration that cannot be read and leaves no
+// credentials is reported but not fatal, as in the window: the calls that follow then fail;
+// with credentials of the user's own nothing is said. False, after the usage complaint, when
+// the VENDRIX_APP_* variables are bad usage: nothing has been sent.
+bool StartUp(ShopFinder& finder, bool configuration_only = false);
 
 }  // namespace cli
 }  // namespace vendrix

@@ -1,6 +1,6 @@
 # The Debian package, built by scripts/package with `cpack -G DEB` in a Release build installed
 # under /usr. Its version is the project's; its Depends come from the programs' shared
-# libraries through dpkg-shlibdeps.
+# libraries through dpkg-shlibdeps (libsecret-1-0 among them, for the own account's secret).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vendrix)
 set(CPACK_PACKAGE_VENDOR "Vendrix developers")
@@ -26,8 +26,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Simplified Chinese texts (buttons of message boxes, the file dialog, edit menus):
-# without them those stay English in the Chinese window.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, qt6-translations-l10n, xdg-utils")
+# without them those stay English in the Chinese window. A Secret Service keeps the own
+# account's secret; a desktop without one gets GNOME Keyring.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-wqy-microhei, qt6-translations-l10n, xdg-utils, gnome-keyring | keepassxc")
 # Control files and installed directories with the modes Debian expects, whatever the umask.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -119,6 +119,7 @@ Settings TSandboxChild::SettingsForIt() const {
   settings.Gateway = base_ + "router/rest";
   settings.ShopLogo = base_ + "shop-logo";
   settings.RankPics = base_ + "newrank/";
+  settings.UseOwnCredentials = false;  // the sandbox knows only its own document's
   return settings;
 }
 

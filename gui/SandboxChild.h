@@ -29,7 +29,8 @@ class TSandboxChild {
 
   // "http://127.0.0.1:PORT/"
   const std::string& Base() const { return base_; }
-  // The window's four settings, pointed at this sandbox.
+  // The window's four addresses pointed at this sandbox, whose document alone gives the
+  // credentials.
   Settings SettingsForIt() const;
 
  private:

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/ShopFinder.h"
 #include "app/TableText.h"
@@ -39,7 +40,12 @@ void TStartUpNotice::Begin() { timer_.start(); }
 void TStartUpNotice::Done(const ShopFinder& finder) {
   timer_.stop();
   notice_.reset();
-  unreadable_ = !finder.ConfigLoaded();
+  // What start-up passed over among the user's own credentials (a keyring that stayed locked).
+  for (const std::string& note : finder.CredentialNotes()) {
+    std::fprintf(stderr, "vendrix: %s\n", CellText(note).c_str());
+  }
+  // Credentials of the user's own stand in for a document that could not be read.
+  unreadable_ = !finder.StartedUp();
   if (!unreadable_) return;
   // The reason of the failed load is the document service's, kept until its next operation.
   address_ = QString::fromStdString(finder.GetSettings().VendorBase + ConfigPath);

@@ -1,8 +1,9 @@
 // What the window says about its start-up. While the configuration and the categories take
 // longer than a moment (the window appears only once they are in, and a silent configuration
 // server holds it for 15 s), a small window says that start-up is under way. When the
-// configuration could not be read, a search cannot run: the window says so, and why, where the
-// search would have warned that no seller was found. Window thread only.
+// configuration could not be read and no credentials of the user's own stand in for it, a search
+// cannot run: the window says so, and why, where the search would have warned that no seller
+// was found. Window thread only.
 #pragma once
 
 #include <QObject>
@@ -28,8 +29,8 @@ class TStartUpNotice : public QObject {
 
   // Start-up has begun: the small window shows once it has lasted kNoticeAfterMs.
   void Begin();
-  // Start-up of `finder` has ended: the small window goes, and a configuration that could not
-  // be read is remembered with its reason.
+  // Start-up of `finder` has ended: the small window goes, and a start-up that could not run
+  // through for want of its configuration is remembered with the reason.
   void Done(const ShopFinder& finder);
   // True when the configuration could not be read: then the window, once it is up, says so in
   // a warning with the document's address and the reason, and no search can run.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "VendrixVersion.h"
+#include "account/Credentials.h"
 #include "gui/BrowserEngine.h"
 #include "gui/DemoCapture.h"
 #include "gui/QtTranslations.h"
@@ -21,6 +22,13 @@ int main(int argc, char** argv) {
   if (options.help || options.version) {
     std::fputs(options.help ? vendrix::WindowUsage() : "vendrix " VENDRIX_VERSION "\n", stdout);
     return 0;
+  }
+  // Half a credential pair in the environment is bad usage, as a wrong option is; the window's
+  // own sandbox uses only the credentials of its own document.
+  if (std::string problem = vendrix::CredentialVariablesProblem();
+      !options.sandbox && !problem.empty()) {
+    std::fprintf(stderr, "vendrix: %s\n", problem.c_str());
+    return 2;
   }
   std::unique_ptr<vendrix::TSandboxChild> sandbox;
   if (options.sandbox) {

@@ -552,6 +552,33 @@ TEST_F(ShopFinderTest, UnreachableConfigurationSkipsStartUpAndEverySearchFails) 
   EXPECT_EQ(gateway_.RequestCount(), 0u) << "the search is refused before any traffic";
 }
 
+// Start-up runs again, as after the own account was saved: with the document gone and a pair
+// of the user's own, nothing of the first run's document is left.
+TEST_F(ShopFinderTest, StartUpRunsAgainAfresh) {
+  config_ = Document("config", "<api><app_key>key</app_key><app_sec>sec</app_sec>"
+                               "<nick>docnick</nick></api><TaobaokeItem><cond><s_rate>100</s_rate>"
+                               "</cond></TaobaokeItem>");
+  auto finder = Started();
+  ASSERT_TRUE(finder->StartedUp());
+  config_ = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+  ::setenv("VENDRIX_APP_KEY", "ownkey", 1);
+  ::setenv("VENDRIX_APP_SECRET", "ownsecret", 1);
+  bool again = finder->StartUp();
+  ::unsetenv("VENDRIX_APP_KEY");
+  ::unsetenv("VENDRIX_APP_SECRET");
+  EXPECT_TRUE(again);
+  EXPECT_FALSE(finder->ConfigLoaded());
+  EXPECT_EQ(finder->Credentials().key_source, CredentialSource::kEnvironment);
+  EXPECT_EQ(finder->DefaultNick(), "quillfern01") << "the gone document's nick does not linger";
+  SearchChoices choices;
+  choices.count = 1;
+  finder->RunSearch(choices);
+  std::map<std::string, std::string> sent = Calls("taobao.taobaoke.items.get").back().params;
+  EXPECT_EQ(sent.at("app_key"), "ownkey");
+  EXPECT_EQ(sent.at("nick"), "quillfern01");
+  EXPECT_EQ(sent.count("start_commissionRate"), 0u) << "nor do its bounds";
+}
+
 TEST_F(ShopFinderTest, ConfigurationWithoutCredentialsFallsBackToTheBuiltInCategories) {
   config_ = Document("config", "<api/>");
   auto finder = Started();

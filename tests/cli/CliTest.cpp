@@ -67,7 +67,7 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"items", "a", "--count", "5", "b"}, "unexpected argument 'b'"},
       {{"convert", "item", "1", "2"}, "unexpected argument '2'"},
       {{"convert", "--print", "item", "1"}, "unknown option '--print'"},
-      {{"account"}, "account takes a subcommand: test"},
+      {{"account"}, "account takes set, show, clear or test"},
       {{"account", "test", "now"}, "unexpected argument 'now'"},
   };
   for (const Case& c : cases) {

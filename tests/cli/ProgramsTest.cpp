@@ -29,6 +29,7 @@ TEST(ProgramsTest, HelpAndVersionWithoutADisplay_WrongOptionsExitTwo) {
     int exit_code;
     std::string out_part;  // "" when stdout must be empty
     std::string err_part;
+    std::map<std::string, std::string> env = {};
   };
   std::vector<Case> cases = {
       {VENDRIX_CLI, {"--version"}, 0, "vendrix-cli " VENDRIX_VERSION "\n", ""},
@@ -48,9 +49,15 @@ TEST(ProgramsTest, HelpAndVersionWithoutADisplay_WrongOptionsExitTwo) {
   cases.push_back({VENDRIX_WINDOW, {"somefile"}, 2, "", "usage: vendrix"});
   cases.push_back({VENDRIX_WINDOW, {"--screenshot"}, 2, "", "needs a FILE"});
   cases.push_back({VENDRIX_WINDOW, {"-style", "Fusion", "--help"}, 0, "usage: vendrix", ""});
+  // Half a credential pair is bad usage, said before any window system is touched.
+  cases.push_back({VENDRIX_WINDOW, {"-style", "Fusion"}, 2, "",
+                   "vendrix: VENDRIX_APP_SECRET is set but VENDRIX_APP_KEY is not",
+                   {{"VENDRIX_APP_SECRET", "s3cret0"}}});
 #endif
   for (const Case& c : cases) {
-    auto result = RunProcess(c.program, c.args, kNoDisplay, 10s);
+    std::map<std::string, std::string> env = kNoDisplay;
+    env.insert(c.env.begin(), c.env.end());
+    auto result = RunProcess(c.program, c.args, env, 10s);
     std::string name = std::filesystem::path(c.program).filename().string() + " " + c.args[0];
     EXPECT_EQ(result.exit_code, c.exit_code) << name << "\n" << result.err;
     if (c.out_part.empty()) {
@@ -67,10 +74,13 @@ TEST(ProgramsTest, HelpAndVersionWithoutADisplay_WrongOptionsExitTwo) {
 TEST(ProgramsTest, TheWindowsSandboxStartsAndEndsWithIt) {
   std::string sandbox_dir = std::filesystem::path(VENDRIX_SANDBOX).parent_path().string();
   std::string path = sandbox_dir + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+  // Half a credential pair would be bad usage for the window on its own; its sandbox knows
+  // only its own document's credentials and goes on.
   std::map<std::string, std::string> env = {{"PATH", path},
                                             {"QT_QPA_PLATFORM", "offscreen"},
                                             {"QTWEBENGINE_DISABLE_SANDBOX", "1"},
-                                            {"XDG_CONFIG_HOME", ::testing::TempDir()}};
+                                            {"XDG_CONFIG_HOME", ::testing::TempDir()},
+                                            {"VENDRIX_APP_KEY", "12345678"}};
   auto missing = RunProcess(VENDRIX_WINDOW, {"--sandbox"}, {{"PATH", "/nonexistent"}}, 10s);
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.err.find("the sandbox could not start: cannot find vendrix-sandbox"),

@@ -883,7 +883,9 @@ TEST_F(WindowTest, ConditionsNameEveryWrongFieldAndTheConfiguredBoundTheyCross) 
   StartSandbox();
   // The vendor's configuration bounds the commission rate to 5-20%.
   test::FakeGateway vendor;
-  std::string document = sandbox::ConfigDocument(false, "");
+  std::string document =
+      sandbox::ConfigDocument(false, "", sandbox::sandbox_credentials::kAppKey,
+                              sandbox::sandbox_credentials::kAppSecret);
   const std::string method = "<method>taobao.taobaoke.items.get</method>";
   document.insert(document.find(method) + method.size(),
                   "<s_rate>500</s_rate><e_rate>2000</e_rate>");
@@ -1048,6 +1050,41 @@ TEST_F(WindowTest, PagesFitTheirWidth_AShopWithoutLogoShowsNoBrokenPicture) {
             0)
       << "broken pictures";
   EXPECT_FALSE(sideways()) << "a shop without a logo";
+}
+
+// Credentials of the user's own stand in for a configuration that cannot be read: the window
+// starts with the built-in names, fills the categories, runs its first search and says nothing
+// about the configuration.
+TEST_F(WindowTest, OwnCredentialsStandInForAnUnreadableConfiguration) {
+  StartSandbox();
+  Settings settings = SandboxSettings();
+  settings.VendorBase = "http://127.0.0.1:1/";
+  QStringList said;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      said << box->text();
+      box->accept();
+    }
+  });
+  answer.start(50);
+  qputenv("VENDRIX_APP_KEY", sandbox::sandbox_credentials::kAppKey);
+  qputenv("VENDRIX_APP_SECRET", sandbox::sandbox_credentials::kAppSecret);
+  form_ = std::make_unique<TForm1>(settings);
+  qunsetenv("VENDRIX_APP_KEY");
+  qunsetenv("VENDRIX_APP_SECRET");
+  QSignalSpy ended(form_.get(), &TForm1::SearchEnded);
+  form_->FormCreate();
+  form_->show();
+  ASSERT_TRUE(ended.wait(20000)) << "the first search did not end";
+  EXPECT_TRUE(ended.at(0).at(0).toBool()) << "it found sellers";
+  EXPECT_GT(form_->ListView1->rowCount(), 0);
+  EXPECT_EQ(form_->ComboBox1->itemText(0), "所有类目");
+  EXPECT_GT(form_->ComboBox1->count(), 1);
+  EXPECT_EQ(LogLines({"taobao.itemcats.get", "\t200\t"}), 1)
+      << "the categories came from the platform, the call signed with the user's own";
+  QTest::qWait(300);
+  EXPECT_TRUE(said.isEmpty()) << said.join(" / ").toStdString();
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and

@@ -14,9 +14,10 @@
 namespace vendrix::test {
 namespace {
 
-// Starts `program` with its stdout on `out` and, when `err` >= 0, its stderr on `err`.
+// Starts `program` with its stdout on `out` and, when `err` >= 0, its stderr on `err`, and,
+// when `in` >= 0, its stdin on `in`.
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
-            const std::map<std::string, std::string>& env, int out, int err) {
+            const std::map<std::string, std::string>& env, int out, int err, int in = -1) {
   std::vector<std::string> argv_storage{program};
   argv_storage.insert(argv_storage.end(), args.begin(), args.end());
   pid_t pid = ::fork();
@@ -24,6 +25,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
   if (pid == 0) {
     ::dup2(out, STDOUT_FILENO);
     if (err >= 0) ::dup2(err, STDERR_FILENO);
+    if (in >= 0) ::dup2(in, STDIN_FILENO);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     for (std::string& a : argv_storage) argv.push_back(a.data());
@@ -38,13 +40,28 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env,
-                         std::chrono::milliseconds limit) {
+                         std::chrono::milliseconds limit,
+                         const std::optional<std::string>& input) {
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw PosixError("pipe", errno);
   }
-  pid_t pid = Spawn(program, args, env, out_pipe[1], err_pipe[1]);
+  // The input is in the pipe before the child exists: a child that ends without reading it
+  // cannot make the write fail (the input is far smaller than the pipe).
+  UniqueFd in_fd;
+  if (input) {
+    int in_pipe[2];
+    if (::pipe2(in_pipe, O_CLOEXEC) != 0) throw PosixError("pipe", errno);
+    in_fd = UniqueFd(in_pipe[0]);
+    UniqueFd writer(in_pipe[1]);
+    if (::write(writer.Get(), input->data(), input->size()) !=
+        static_cast<ssize_t>(input->size())) {
+      throw PosixError("write", errno);
+    }
+  }
+  pid_t pid = Spawn(program, args, env, out_pipe[1], err_pipe[1], in_fd.Get());
+  in_fd.Reset();
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
   UniqueFd out_fd(out_pipe[0]);
@@ -127,10 +144,14 @@ int ChildProcess::Stop(int signal) {
 }
 
 std::map<std::string, std::string> SandboxEnvironment(const std::string& base) {
+  // The sandbox knows only its own document's credentials: none of the user's own.
   return {{"VENDRIX_VENDOR_BASE", base},
           {"VENDRIX_GATEWAY", base + "router/rest"},
           {"VENDRIX_SHOP_LOGO", base + "shop-logo"},
-          {"VENDRIX_RANK_PICS", base + "newrank/"}};
+          {"VENDRIX_RANK_PICS", base + "newrank/"},
+          {"VENDRIX_APP_KEY", ""},
+          {"VENDRIX_APP_SECRET", ""},
+          {"VENDRIX_NICK", ""}};
 }
 
 std::vector<std::vector<std::string>> TsvRows(const std::string& tsv) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,16 @@ struct ProcessResult {
   std::string err;
 };
 
-// Runs `program` with `args`, the current environment plus `env`, and waits for it to end;
-// a child still running after `limit` is killed.
+// Runs `program` with `args`, the current environment plus `env` (an empty value counts as
+// unset for Vendrix's variables), and waits for it to end; a child still running after
+// `limit` is killed. With `input` its standard input is that text; without, the test's own.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env = {},
-                         std::chrono::milliseconds limit = std::chrono::seconds(60));
+                         std::chrono::milliseconds limit = std::chrono::seconds(60),
+                         const std::optional<std::string>& input = std::nullopt);
 
-// The environment that points the programs at a sandbox whose base address is `base`.
+// The environment that points the programs at a sandbox whose base address is `base`, with
+// none of the user's own credentials.
 std::map<std::string, std::string> SandboxEnvironment(const std::string& base);
 
 // The cells of TSV text, a row a line.
