@@ -53,7 +53,9 @@ bool ShopFinder::LoadConfiguration() {
   DefaultNick_ = finder_defaults::kDefaultNick;
   credentials_ = {};
   config_loaded_ = started_up_ = false;
-  user_ = settings_.UseOwnCredentials ? ReadUserCredentials() : UserCredentials{};
+  user_ = given_user_                    ? *given_user_
+          : settings_.UseOwnCredentials ? ReadUserCredentials()
+                                        : UserCredentials{};
   if (!user_.problem.empty()) return false;
 
   // The document is read whatever gives the credentials: it names the parameters and elements.

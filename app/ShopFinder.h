@@ -1,10 +1,11 @@
 // The shop finder without a window: start-up, the seller search, the shop page of a row and
 // the conversion of clicked links. The window and the command line are two faces on it.
 // Threads: everything runs on the owner's thread, except StartUp, which a worker may run while
-// the owner waits for it and leaves the finder alone, and RunSearch, which a search worker may
-// run while the owner leaves the search's data alone (the records of the affiliate item search
-// and the user lookup, Sellers, and the two components they use; the user lookup runs on a
-// thread of the search's own); AbortSearch may be called from any thread.
+// the owner leaves the finder alone (no search, page load or conversion prepared meanwhile), and
+// RunSearch, which a search worker may run while the owner leaves the search's data alone (the
+// records of the affiliate item search and the user lookup, Sellers, and the two components
+// they use; the user lookup runs on a thread of the search's own); AbortSearch may be called
+// from any thread.
 #pragma once
 
 #include <array>
@@ -106,6 +107,10 @@ class ShopFinder {
   bool StartUp();
   // The start-up without the category call: credentials, configuration, nick and records only.
   bool LoadConfiguration();
+  // From now on start-up takes `user` (UTF-8) as the user's own sources, in place of reading
+  // the VENDRIX_APP_* variables and the own account: the window's account settings try the
+  // values typed there before they are saved. No D-Bus is touched for them.
+  void UseUserCredentials(UserCredentials user) { given_user_ = std::move(user); }
   void InitRecords();
   bool LoadCats();
   // Why the last LoadCats failed (the built-in table then stands in); kind kNone after one
@@ -233,6 +238,7 @@ class ShopFinder {
   bool config_loaded_ = false;
   bool started_up_ = false;
   UserCredentials user_;
+  std::optional<UserCredentials> given_user_;  // in place of reading the user's sources
   CredentialChoice credentials_;
   CallFailure cats_failure_;
   // Written by the paging and by the look-ups (on their own thread, before Finish() returns).
