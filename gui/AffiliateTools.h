@@ -40,9 +40,12 @@ class TAffiliateTools : public QObject {
   // Shows `status` over the page for two seconds.
   void Say(const QString& status);
 
- private:
+  // Saves the rows the list shows as a file the user picks (the menus' 导出卖家列表...).
   void ExportSellers();
+  // Edits the further conditions (更多搜索条件...); accepted, they are remembered and marked.
   void EditSearchConditions();
+
+ private:
   void ShowConditionsMarker();
 
   TForm1& form_;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <cstdio>
 
@@ -12,7 +13,8 @@
 
 namespace vendrix {
 
-TStartUpNotice::TStartUpNotice(QWidget* form) : QObject(form), form_(form) {
+TStartUpNotice::TStartUpNotice(QWidget* form, std::function<void()> edit_account)
+    : QObject(form), form_(form), edit_account_(std::move(edit_account)) {
   timer_.setSingleShot(true);
   timer_.setInterval(start_up_defaults::kNoticeAfterMs);
   connect(&timer_, &QTimer::timeout, this, [this] {
@@ -56,9 +58,16 @@ bool TStartUpNotice::ConfigurationUnreadable() {
   if (!unreadable_) return false;
   // Said once the window is up: the first search starts before it is shown.
   QTimer::singleShot(0, form_, [this] {
-    QMessageBox::warning(form_, window_defaults::kProductName,
-                         QString::fromUtf8("配置读取失败，无法搜索卖家。\n%1\n%2")
-                             .arg(address_, reason_));
+    QMessageBox box(QMessageBox::Warning, window_defaults::kProductName,
+                    QString::fromUtf8("配置读取失败，无法搜索卖家。\n%1\n%2\n\n"
+                                      "有自己的淘宝开放平台应用时，可在“账户设置”中填写应用 Key、"
+                                      "应用密钥和推广者昵称：Vendrix 就能不经供应商的服务器使用。")
+                        .arg(address_, reason_),
+                    QMessageBox::Ok, form_);
+    QPushButton* account =
+        box.addButton(QString::fromUtf8("账户设置..."), QMessageBox::ActionRole);
+    box.exec();
+    if (box.clickedButton() == account) edit_account_();
   });
   return true;
 }

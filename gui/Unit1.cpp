@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "app/ShopPage.h"
+#include "gui/AccountDialog.h"
 #include "gui/AddressLabel.h"
 #include "gui/FailureWords.h"
 #include "gui/AffiliateTools.h"
@@ -28,11 +29,13 @@
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/StartUpAgain.h"
 #include "gui/StartUpNotice.h"
 #include "gui/SellerListView.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "gui/WindowKeys.h"
+#include "gui/WindowMenu.h"
 #include "platform/CodePage.h"
 
 namespace vendrix {
@@ -119,6 +122,24 @@ TForm1::TForm1(Settings settings, QWidget* parent)
                                       },
                                   .show_page = [this](int row) { ShowShopPage(row); }});
   ApplicationEvents1 = new TApplicationEvents(this);
+  again_ = new TStartUpAgain(
+      this, finder_, *start_up_,
+      {.searching = [this] { return !Button1->isEnabled(); },
+       .stop_search = [this] { finder_.AbortSearch(); },
+       .set_busy =
+           [this](bool busy) {
+             // Nothing may prepare a platform call while start-up rewrites the configuration.
+             if (busy) loader_->DropAll();
+             EnableControls(!busy);
+             menu_->AccountSettings->setEnabled(!busy);
+             menu_->MoreConditions->setEnabled(!busy);
+           },
+       .started_up =
+           [this] {
+             if (closing_) return;
+             FillCombos();
+             StartSearch();
+           }});
 }
 
 void TForm1::RunStartUp() {
@@ -126,7 +147,7 @@ void TForm1::RunStartUp() {
   // time the first shop page comes. That start needs this thread's turns: the two calls run on
   // a worker meanwhile, and this thread serves the browser until they are done.
   WebBrowser1->setUrl(QUrl("about:blank"));
-  start_up_ = new TStartUpNotice(this);
+  start_up_ = new TStartUpNotice(this, [this] { EditAccount(); });
   start_up_->Begin();
   QEventLoop serving;
   std::unique_ptr<QThread> worker(QThread::create([this] { finder_.StartUp(); }));
@@ -143,6 +164,8 @@ TForm1::~TForm1() {
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
+  delete again_;  // waits for a start-up under way, which uses the finder
+  again_ = nullptr;
   // The worker's write after the search: reading it orders all the search wrote before the
   // finder goes, also for the thread checker, which cannot see the end of a Qt thread.
   Searching.load(std::memory_order_acquire);
@@ -156,13 +179,23 @@ void TForm1::BuildLayout() {
   QFont font("MS Sans Serif");
   font.setPixelSize(11);
   setFont(font);
-  resize(window_defaults::kClientWidth, window_defaults::kClientHeight);
+  // The menu bar above the design's client area, which keeps its size and layout: the window
+  // is taller by the bar.
+  ClientArea = new QWidget(this);
+  menu_ = new TWindowMenu(this, QString::fromStdString(finder_.GetSettings().VendorBase),
+                          {.export_list = [this] { tools_->ExportSellers(); },
+                           .can_export = [this] { return ListView1->rowCount() > 0; },
+                           .quit = [this] { close(); },
+                           .account_settings = [this] { EditAccount(); },
+                           .more_conditions = [this] { tools_->EditSearchConditions(); }});
+  resize(window_defaults::kClientWidth,
+         window_defaults::kClientHeight + menu_->Place(window_defaults::kClientWidth));
   // The border does not shrink the window below its design, nor beyond what the screen can
   // show; maximising stretches it.
   centring_ = new TWindowCentring(this, size());
   setWindowTitle("");
 
-  GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), this);
+  GroupBox1 = new QGroupBox(QString::fromUtf8("搜索店铺"), ClientArea);
   GroupBox1->setGeometry(6, 3, 351, 93);
   Label1 = MakeLabel(GroupBox1, "所属类目：", {8, 22, 60, 13});
   Label3 = MakeLabel(GroupBox1, "信用等级：", {8, 45, 60, 13});
@@ -218,7 +251,7 @@ void TForm1::BuildLayout() {
   SpinEdit1->setGeometry(212, 66, 53, 22);
   SpinEdit1->setValue(40);
 
-  ListView1 = new TSellerListView(0, 4, this);
+  ListView1 = new TSellerListView(0, 4, ClientArea);
   ListView1->setGeometry(6, 101, 351, 566);
   ListView1->setShowGrid(true);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -233,7 +266,7 @@ void TForm1::BuildLayout() {
   ListView1->viewport()->setMouseTracking(true);
   ListView1->viewport()->installEventFilter(this);
 
-  GroupBox2 = new QGroupBox(this);
+  GroupBox2 = new QGroupBox(ClientArea);
   GroupBox2->setGeometry(361, 3, 587, 665);
   WebBrowser1 = new QWebEngineView(GroupBox2);
   WebBrowser1->setPage(new TWebPage(
@@ -257,6 +290,7 @@ void TForm1::BuildLayout() {
   setTabOrder(Button1, SpinEdit1);
   setTabOrder(SpinEdit1, ListView1);
   setTabOrder(ListView1, WebBrowser1);
+  FormResize();
 }
 
 void TForm1::FormCreate() {
@@ -380,7 +414,8 @@ bool TForm1::event(QEvent* event) {
 }
 
 void TForm1::SearchDone() {
-  if (closing_) return;
+  // A search stopped for start-up to run again ends without a word.
+  if (closing_ || again_->SearchEnded()) return;
   EnableControls(true);
   if (ListView1->rowCount() > 0) {
     ListView1->selectRow(0);
@@ -393,7 +428,7 @@ void TForm1::SearchDone() {
 }
 
 void TForm1::SearchFailed() {
-  if (closing_) return;
+  if (closing_ || again_->SearchEnded()) return;
   EnableControls(true);
   SetCaption(window_defaults::kProductName);
   emit SearchEnded(false);
@@ -512,9 +547,19 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::FormResize() {
-  ListView1->resize(ListView1->width(), height() - 108);
-  GroupBox2->resize(width() - 367, height() - 9);
+  // The design's rules hold for the client area, below the menu bar.
+  const int bar = menu_->Place(width());
+  ClientArea->setGeometry(0, bar, width(), height() - bar);
+  ListView1->resize(ListView1->width(), ClientArea->height() - 108);
+  GroupBox2->resize(ClientArea->width() - 367, ClientArea->height() - 9);
   WebBrowser1->resize(GroupBox2->width() - 6, GroupBox2->height() - 10);
+}
+
+void TForm1::EditAccount() {
+  // The dialog reads what start-up wrote: not while it runs again.
+  if (again_->Busy()) return;
+  TAccountDialog dialog(finder_, this);
+  if (dialog.exec() == QDialog::Accepted && !closing_) again_->Request();
 }
 
 void TForm1::Label2Click() { OpenLink(Utf8ToGbk(finder_.GetSettings().VendorBase)); }

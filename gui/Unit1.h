@@ -1,7 +1,8 @@
-// TForm1, the main window: the search box, the seller list and the shop page in the embedded
-// browser, over the shop finder. Construction runs the start-up; FormCreate starts the first
-// search. Everything here runs on the window's thread; the start-up's calls run on a worker
-// that construction waits for, and the search runs on a TMyThread.
+// TForm1, the main window: the menu bar above the design's client area, which holds the search
+// box, the seller list and the shop page in the embedded browser, over the shop finder.
+// Construction runs the start-up; FormCreate starts the first search. Everything here runs on
+// the window's thread; the start-up's calls run on a worker that construction waits for, and
+// the search runs on a TMyThread.
 #pragma once
 
 #include <QPointer>
@@ -26,9 +27,11 @@ class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
 class TSellerListDelegate;
+class TStartUpAgain;
 class TStartUpNotice;
 class TWindowKeys;
 class TWindowCentring;
+class TWindowMenu;
 
 namespace window_defaults {
 inline constexpr int kClientWidth = 954;
@@ -59,6 +62,11 @@ class TForm1 : public QWidget {
   // Replaces how converted click addresses are opened (the user's web browser by default).
   void SetLinkOpener(LinkOpener open) { open_link_ = std::move(open); }
   QString ApplicationTitle() const { return application_title_; }
+  // The menu bar, where further menus and entries go.
+  TWindowMenu& WindowMenu() { return *menu_; }
+  // Opens the account settings; once they are saved, start-up runs again (a search under way
+  // stopped first), then the categories are filled and the first search starts.
+  void EditAccount();
 
   // The handlers and steps of the window, in the names the design gives them.
   void Button1Click();
@@ -83,6 +91,9 @@ class TForm1 : public QWidget {
   // for it); Enter in the search box presses Button1.
   bool ApplicationEvents1Message(QObject* target, QEvent* event);
 
+  // The design's client area (954 x 674 at design size), below the menu bar: the parts of the
+  // layout lie on it at their design positions.
+  QWidget* ClientArea = nullptr;
   // The window's parts, named as in its layout.
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
@@ -145,6 +156,8 @@ class TForm1 : public QWidget {
   TAffiliateTools* tools_ = nullptr;
   TWindowKeys* keys_ = nullptr;
   TStartUpNotice* start_up_ = nullptr;
+  TWindowMenu* menu_ = nullptr;
+  TStartUpAgain* again_ = nullptr;
   int shown_row_ = -1;         // the row whose shop page the browser shows
   int loading_row_ = -1;       // the shop page handed to the browser, until it has loaded
   int page_mark_ = 0;          // the mark of the shop page handed to the browser last

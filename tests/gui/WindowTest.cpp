@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -30,10 +32,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "VendrixVersion.h"
+#include "account/OwnAccount.h"
+#include "gui/AccountDialog.h"
 #include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
 #include "gui/SearchConditions.h"
 #include "gui/Unit1.h"
+#include "gui/WindowMenu.h"
 #include "platform/CodePage.h"
 #include "sandbox/ConfigDocument.h"
 #include "sandbox/Sandbox.h"
@@ -329,6 +335,32 @@ class WindowTest : public ::testing::Test {
     }
     ADD_FAILURE() << "no button " << text.toStdString();
   }
+  // The menu that opens next, by a click or a key, once it is open; nullptr when none does.
+  static QMenu* OpenedMenu() {
+    QMenu* menu = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+        5000))
+        << "no menu opened";
+    return menu;
+  }
+  // Clicks the menu bar's title `title`, as a user does; returns the menu that opens.
+  QMenu* ClickMenuTitle(const QString& title) {
+    QMenuBar* bar = form_->WindowMenu().Bar();
+    for (QAction* menu : bar->actions()) {
+      if (menu->text() == title) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu).center());
+        return OpenedMenu();
+      }
+    }
+    ADD_FAILURE() << "no menu " << title.toStdString();
+    return nullptr;
+  }
+  // Clicks `entry` of the open `menu`, as a user does.
+  static void ClickEntry(QMenu* menu, QAction* entry) {
+    ASSERT_NE(menu, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+  }
   QPoint RowCenter(int row) const {
     QTableWidget* list = form_->ListView1;
     return QPoint(list->columnViewportPosition(2) + 10,
@@ -346,12 +378,17 @@ TEST_F(WindowTest, LayoutAfterConstructionAndAfterResize) {
   form_ = std::make_unique<TForm1>(SandboxSettings());
   TForm1& f = *form_;
   EXPECT_EQ(f.windowTitle(), "") << "empty until the first search";
-  EXPECT_EQ(f.size(), QSize(954, 674));
+  // The menu bar above the design's client area, which keeps its size: the window is taller.
+  QMenuBar* bar = f.WindowMenu().Bar();
+  const int above = bar->height();
+  ASSERT_GE(above, bar->sizeHint().height());
+  EXPECT_EQ(f.size(), QSize(954, 674 + above));
   struct Expect {
     QWidget* widget;
     QRect geometry;
   };
   const Expect layout[] = {
+      {bar, {0, 0, 954, above}},          {f.ClientArea, {0, above, 954, 674}},
       {f.GroupBox1, {6, 3, 351, 93}},     {f.Label1, {8, 22, 60, 13}},
       {f.Label3, {8, 45, 60, 13}},        {f.Label4, {8, 69, 60, 13}},
       {f.Label5, {151, 70, 60, 13}},      {f.Label2, {270, 70, 74, 13}},
@@ -392,8 +429,10 @@ TEST_F(WindowTest, LayoutAfterConstructionAndAfterResize) {
   EXPECT_EQ(f.ListView1->columnWidth(2), 121);
 
   f.show();
-  f.resize(1200, 800);
+  f.resize(1200, 800 + above);
   ASSERT_TRUE(QTest::qWaitFor([&] { return f.GroupBox2->width() == 833; }, 5000));
+  EXPECT_EQ(f.ClientArea->geometry(), QRect(0, above, 1200, 800));
+  EXPECT_EQ(bar->geometry(), QRect(0, 0, 1200, above));
   EXPECT_EQ(f.ListView1->geometry(), QRect(6, 101, 351, 692));
   EXPECT_EQ(f.GroupBox2->geometry(), QRect(361, 3, 833, 791));
   EXPECT_EQ(f.WebBrowser1->geometry(), QRect(3, 7, 827, 781));
@@ -849,11 +888,12 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
           << "the notice goes with the start-up";
     }
 
-    QStringList said;
+    QStringList said, offered;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         said << box->text();
+        for (QAbstractButton* button : box->buttons()) offered << button->text();
         box->accept();
       }
     });
@@ -866,6 +906,10 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
     EXPECT_TRUE(said[0].startsWith("配置读取失败")) << said[0].toStdString();
     EXPECT_TRUE(said[0].contains(QString::fromStdString(start.base) + "taoke/api.php"));
     EXPECT_TRUE(said[0].contains(start.reason)) << said[0].toStdString();
+    // It offers the way out: an account of the user's own.
+    EXPECT_TRUE(said[0].contains("“账户设置”") && said[0].contains("不经供应商的服务器"))
+        << said[0].toStdString();
+    EXPECT_TRUE(offered.contains("账户设置...")) << offered.join(", ").toStdString();
     EXPECT_EQ(form_->ComboBox1->count(), 0);
     EXPECT_EQ(form_->windowTitle(), "Vendrix");
     // So does every search asked for later.
@@ -1085,6 +1129,209 @@ TEST_F(WindowTest, OwnCredentialsStandInForAnUnreadableConfiguration) {
       << "the categories came from the platform, the call signed with the user's own";
   QTest::qWait(300);
   EXPECT_TRUE(said.isEmpty()) << said.join(" / ").toStdString();
+}
+
+// The menu bar, driven as a user drives it: a click on a title opens its menu; Alt with the
+// menu's letter, or F10, opens one from the keyboard with its first entry ready for Enter. Its
+// entries do what the seller list's menu does; 关于 Vendrix names the version and the vendor's
+// address; 退出 closes the window.
+TEST_F(WindowTest, MenuBarOpensByMouseAndKeys_ItsEntriesDoTheirWork) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  TWindowMenu& menus = f.WindowMenu();
+  const struct {
+    QString title;
+    QStringList entries;
+  } contents[] = {{"文件", {"导出卖家列表...", "退出"}},
+                  {"设置", {"账户设置...", "更多搜索条件..."}},
+                  {"帮助", {"关于 Vendrix"}}};
+  ASSERT_EQ(menus.Bar()->actions().size(), 3);
+  for (const auto& menu : contents) {
+    ActivateWindow();
+    QMenu* open = ClickMenuTitle(menu.title);
+    ASSERT_NE(open, nullptr);
+    QStringList entries;
+    for (QAction* entry : open->actions()) {
+      if (!entry->isSeparator()) entries << entry->text();
+    }
+    EXPECT_EQ(entries.join(" | ").toStdString(), menu.entries.join(" | ").toStdString());
+    QTest::keyClick(open, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
+  }
+
+  // Alt+S, Down, Enter: the further search conditions, as from the seller list's menu.
+  bool conditions = false;
+  WhenOpen<TSearchConditionsDialog>([&](TSearchConditionsDialog* dialog) {
+    conditions = true;
+    dialog->reject();
+  });
+  ActivateWindow();
+  Press(Qt::Key_S, Qt::AltModifier);
+  QMenu* open = OpenedMenu();
+  ASSERT_EQ(open, menus.Settings);
+  EXPECT_EQ(open->activeAction(), menus.AccountSettings) << "the first entry is ready";
+  QTest::keyClick(open, Qt::Key_Down);
+  QTest::keyClick(open, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return conditions; }, 5000));
+
+  // Alt+F, Enter: the export's dialog, as from the seller list's menu.
+  QString export_title;
+  WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+    export_title = dialog->windowTitle();
+    dialog->reject();
+  });
+  ActivateWindow();
+  Press(Qt::Key_F, Qt::AltModifier);
+  open = OpenedMenu();
+  ASSERT_EQ(open, menus.File);
+  EXPECT_EQ(open->activeAction(), menus.ExportList) << "the list has rows to export";
+  QTest::keyClick(open, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !export_title.isEmpty(); }, 5000));
+  EXPECT_EQ(export_title, "导出卖家列表");
+
+  // Alt+H, Enter: what Vendrix is.
+  QString about;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    about = box->windowTitle() + "\n" + box->text();
+    box->accept();
+  });
+  ActivateWindow();
+  Press(Qt::Key_H, Qt::AltModifier);
+  open = OpenedMenu();
+  ASSERT_EQ(open, menus.Help);
+  QTest::keyClick(open, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isEmpty(); }, 5000));
+  EXPECT_TRUE(about.startsWith("关于 Vendrix\nVendrix " VENDRIX_VERSION "\n\n淘宝客的店铺搜索工具"))
+      << about.toStdString();
+  EXPECT_TRUE(about.endsWith(QString::fromStdString(sandbox_->Base()))) << about.toStdString();
+
+  // F10 opens the first menu; 退出 closes the window.
+  ActivateWindow();
+  Press(Qt::Key_F10);
+  open = OpenedMenu();
+  ASSERT_EQ(open, menus.File);
+  ClickEntry(open, menus.Quit);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !f.isVisible(); }, 5000)) << "退出 closed nothing";
+}
+
+// The account settings try the values typed, off the window's thread: a wrong secret or an
+// unknown key is explained in Chinese, a working account gives its round trips. While a test
+// runs its button says so and the dialog goes on answering; closing the dialog meanwhile loses
+// the result and nothing else. A test saves nothing.
+TEST_F(WindowTest, AccountSettingsTestTheValuesTyped) {
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  const QString secret = sandbox::sandbox_credentials::kAppSecret;
+  const struct {
+    std::string app_key;
+    QString app_sec;
+    bool passed;
+    std::vector<std::string> says;
+  } tries[] = {
+      {"21000001", "wrong0secret", false,
+       {"类目调用（taobao.itemcats.get）失败", "错误码 25", "App Secret 与 App Key 不匹配"}},
+      {"21000009", secret, false, {"开放平台不认识这个 App Key", "错误码 29"}},
+      {"21000001", secret, true,
+       {"连接成功。\n类目调用（taobao.itemcats.get）成功：", "个类目，往返 ",
+        "淘宝客商品搜索（taobao.taobaoke.items.get）成功：昵称“淘客联盟小助手”得到了推广链接"}},
+  };
+  bool closed = false;
+  WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
+    EXPECT_EQ(dialog->InUse->text().toStdString(),
+              "当前使用的账户：\n应用 Key 与密钥：供应商的配置（21000001）\n"
+              "推广者昵称：供应商的配置（淘客联盟小助手）");
+    EXPECT_EQ(dialog->AppKey->text(), "") << "no own account";
+    EXPECT_EQ(dialog->AppSecret->echoMode(), QLineEdit::Password);
+    for (const auto& t : tries) {
+      TypeInto(dialog->AppKey, QString::fromStdString(t.app_key));
+      TypeInto(dialog->AppSecret, t.app_sec);
+      int sent = LogLines({"app_key=" + t.app_key + "&"});
+      QTest::mouseClick(dialog->TestButton, Qt::LeftButton);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->TestButton->isEnabled(); }, 20000));
+      EXPECT_EQ(dialog->TestButton->text(), "测试连接");
+      const std::string said = dialog->Result->text().toStdString();
+      for (const std::string& part : t.says) {
+        EXPECT_NE(said.find(part), std::string::npos) << t.app_key << ": " << said;
+      }
+      EXPECT_GT(LogLines({"app_key=" + t.app_key + "&"}), sent) << "the key typed went out";
+    }
+
+    // A slow platform: the click returns at once, the button says the test runs.
+    sandbox_->SetLatency(1500);
+    QTest::mouseClick(dialog->TestButton, Qt::LeftButton);
+    EXPECT_FALSE(dialog->TestButton->isEnabled());
+    EXPECT_EQ(dialog->TestButton->text(), "正在测试...");
+    EXPECT_EQ(dialog->Result->text(), "正在测试连接...");
+    QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+    closed = !dialog->isVisible();
+  });
+  ActivateWindow();
+  Press(Qt::Key_S, Qt::AltModifier);
+  QTest::keyClick(OpenedMenu(), Qt::Key_Return);
+  ASSERT_TRUE(closed) << "the dialog did not close while its test ran";
+  // The closed dialog's test runs to its end (its category call, then its item search of one
+  // item), and its result goes nowhere.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return LogLines({"taobao.taobaoke.items.get", "page_size=1&"}) == 2; }, 10000));
+  QTest::qWait(300);
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(AccountFilePath())));
+}
+
+// Saving names every wrong field at once, and a Secret Service that cannot keep the secret is
+// said in the dialog, which stays open; nothing is saved, and start-up does not run again.
+TEST_F(WindowTest, AccountSettingsNameEveryWrongField_AndAKeyringThatCannotTakeTheSecret) {
+  StartSandbox();
+  OpenWindow();
+  struct Bus {
+    QByteArray old = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    ~Bus() {
+      if (old.isEmpty()) {
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+      } else {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", old);
+      }
+    }
+  } restore;
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vendrix-test-bus");
+  const struct {
+    QString app_key, app_sec, nick;
+    const char* says;
+  } wrong[] = {
+      {"", "", "", "请填写应用 Key。\n请填写应用密钥。"},
+      {"2100 0001", "has blank", "a b",
+       "应用 Key 只能由英文字母、数字和 . _ ~ - 组成。\n"
+       "应用密钥只能由英文字母、数字和符号组成，不能有空格。\n推广者昵称不能有空格或控制字符。"},
+      {"21000001", "s3cret", "ñ", "推广者昵称中有无法使用的字符。"},
+  };
+  bool seen = false;
+  WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
+    for (const auto& w : wrong) {
+      TypeInto(dialog->AppKey, w.app_key);
+      TypeInto(dialog->AppSecret, w.app_sec);
+      TypeInto(dialog->Nick, w.nick);
+      QTest::mouseClick(dialog->SaveButton, Qt::LeftButton);
+      EXPECT_EQ(dialog->Result->text().toStdString(), w.says) << w.app_key.toStdString();
+      EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+    }
+    TypeInto(dialog->AppKey, "21000001");
+    TypeInto(dialog->AppSecret, sandbox::sandbox_credentials::kAppSecret);
+    TypeInto(dialog->Nick, "");
+    QTest::mouseClick(dialog->SaveButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->SaveButton->isEnabled(); }, 40000));
+    const std::string said = dialog->Result->text().toStdString();
+    EXPECT_TRUE(said.starts_with("账户未能保存：no Secret Service could be reached")) << said;
+    EXPECT_NE(said.find("请确认它正在运行并已解锁"), std::string::npos) << said;
+    EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+    QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+    seen = true;
+  });
+  QMenu* settings = ClickMenuTitle("设置");
+  ClickEntry(settings, form_->WindowMenu().AccountSettings);
+  ASSERT_TRUE(seen);
+  QTest::qWait(300);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(AccountFilePath())));
+  EXPECT_EQ(LogLines({"taobao.itemcats.get"}), 1) << "start-up ran again";
+  EXPECT_TRUE(form_->Button1->isEnabled());
 }
 
 // A Ctrl+click on a link of the page copies its affiliate address instead of opening it, and
@@ -1389,6 +1636,123 @@ TEST_F(WindowTest, ClosingDuringASlowSearchEndsWithinASecond) {
   EXPECT_FALSE(TForm1::Searching.load()) << "the worker has ended";
   form_.reset();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no warning on the way out";
+}
+
+// The cases that save the own account, in a D-Bus session of their own with a real, unlocked
+// keyring (tests/account/with-keyring; the program gui_keyring_tests runs them so).
+class WindowKeyringTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    // Never the keyring of the user who runs the tests.
+    ASSERT_TRUE(qEnvironmentVariable("HOME").contains("vendrix-keyring-home"))
+        << "run through tests/account/with-keyring";
+    WindowTest::SetUp();
+  }
+};
+
+// A window that could not read the vendor's document and has no credentials warns, and offers
+// the account settings; the account saved there (its secret in the keyring) starts the window
+// up again without a restart: categories, then the first search. Saved again while a search
+// runs, the search is stopped without a word and start-up runs again with the new values.
+TEST_F(WindowKeyringTest, SavingTheAccountRunsStartUpAgain) {
+  StartSandbox();
+  Settings settings = SandboxSettings();
+  settings.VendorBase = "http://127.0.0.1:1/";
+  QStringList warned;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    warned << box->text();
+    ClickButton(box, "账户设置...");
+  });
+  const QString nick = sandbox::sandbox_credentials::kAffiliateNick;
+  bool busy_after_save = false;
+  WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
+    EXPECT_TRUE(dialog->InUse->text().startsWith("当前没有可用的账户")) << dialog->InUse->text().toStdString();
+    TypeInto(dialog->AppKey, sandbox::sandbox_credentials::kAppKey);
+    TypeInto(dialog->AppSecret, sandbox::sandbox_credentials::kAppSecret);
+    TypeInto(dialog->Nick, nick);
+    // Slow categories: start-up is seen under way.
+    sandbox_->SetLatency(400);
+    QObject::connect(dialog, &QDialog::accepted, dialog, [&] {
+      QTimer::singleShot(0, [&] {
+        busy_after_save = !form_->Button1->isEnabled() && !form_->ListView1->isEnabled() &&
+                          !form_->WindowMenu().AccountSettings->isEnabled();
+      });
+    });
+    QTest::mouseClick(dialog->SaveButton, Qt::LeftButton);
+  });
+  form_ = std::make_unique<TForm1>(settings);
+  TForm1& f = *form_;
+  QSignalSpy ended(&f, &TForm1::SearchEnded);
+  f.FormCreate();
+  f.show();
+  ASSERT_TRUE(ended.wait(30000)) << "no search after saving";
+  ASSERT_EQ(warned.size(), 1) << warned.join(" / ").toStdString();
+  EXPECT_TRUE(warned[0].startsWith("配置读取失败"));
+  EXPECT_TRUE(busy_after_save) << "the controls and the account settings were off during start-up";
+  EXPECT_TRUE(ended.at(0).at(0).toBool()) << "the first search found sellers";
+  EXPECT_GT(f.ListView1->rowCount(), 0);
+  EXPECT_EQ(f.ComboBox1->itemText(0), "所有类目");
+  EXPECT_GT(f.ComboBox1->count(), 1) << "the categories came from the platform";
+  EXPECT_EQ(LogLines({"taobao.itemcats.get", "\t200\t"}), 1);
+  EXPECT_EQ(f.Finder().Credentials().key_source, CredentialSource::kOwnAccount);
+  // The key and the nick in the settings file, the secret in the keyring.
+  OwnAccount own;
+  std::string error;
+  ASSERT_TRUE(ReadOwnAccount(own, error)) << error;
+  EXPECT_EQ(own.app_key, sandbox::sandbox_credentials::kAppKey);
+  EXPECT_EQ(own.nick, nick.toStdString());
+  std::string stored;
+  ASSERT_EQ(LookUpSecret(own.app_key, stored, error), SecretLookup::kFound) << error;
+  EXPECT_EQ(stored, sandbox::sandbox_credentials::kAppSecret);
+
+  // Opened again: the own account in use, its key and nick filled in, the secret left empty;
+  // the test takes the stored secret.
+  bool tested = false;
+  WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
+    EXPECT_EQ(dialog->InUse->text().toStdString(),
+              "当前使用的账户：\n应用 Key 与密钥：自己的账户（21000001）\n"
+              "推广者昵称：自己的账户（" + nick.toStdString() + "）");
+    EXPECT_EQ(dialog->AppKey->text(), sandbox::sandbox_credentials::kAppKey);
+    EXPECT_EQ(dialog->Nick->text(), nick);
+    EXPECT_EQ(dialog->AppSecret->text(), "");
+    QTest::mouseClick(dialog->TestButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->TestButton->isEnabled(); }, 20000));
+    EXPECT_TRUE(dialog->Result->text().startsWith("连接成功。")) << dialog->Result->text().toStdString();
+    QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+    tested = true;
+  });
+  ClickEntry(ClickMenuTitle("设置"), f.WindowMenu().AccountSettings);
+  ASSERT_TRUE(tested);
+
+  // A slow search under way, and the account saved with another nick meanwhile: the search
+  // ends without a word, start-up runs again, and the next search is the new nick's.
+  sandbox_->SetLatency(1500);
+  QTest::mouseClick(f.Button1, Qt::LeftButton);
+  ASSERT_TRUE(TForm1::Searching.load());
+  WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
+    TypeInto(dialog->Nick, "another_nick");
+    QTest::mouseClick(dialog->SaveButton, Qt::LeftButton);
+  });
+  QStringList said;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      said << box->text();
+      box->accept();
+    }
+  });
+  answer.start(50);
+  ended.clear();
+  ClickEntry(ClickMenuTitle("设置"), f.WindowMenu().AccountSettings);
+  sandbox_->SetLatency(0);
+  ASSERT_TRUE(ended.wait(30000)) << "no search after saving again";
+  EXPECT_TRUE(ended.at(0).at(0).toBool());
+  EXPECT_EQ(ended.size(), 1) << "the stopped search's end was shown";
+  EXPECT_EQ(f.Finder().DefaultNick(), "another_nick");
+  EXPECT_GT(f.ListView1->rowCount(), 0);
+  EXPECT_EQ(LogLines({"taobao.itemcats.get", "\t200\t"}), 3) << "start-up ran again";
+  QTest::qWait(300);
+  EXPECT_TRUE(said.isEmpty()) << said.join(" / ").toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The account settings (账户设置): the affiliate's own application key, secret and nick, which
+// account the window uses now and where each of its values comes from, a test of the values
+// typed (测试连接) and saving them (保存). The test and the save run off the window's thread,
+// since they call the platform and the Secret Service; the dialog stays responsive meanwhile.
+// Window thread only.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <string>
+
+#include "platform/Settings.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vendrix {
+
+class ShopFinder;
+
+class TAccountDialog : public QDialog {
+ public:
+  // Shows what `finder`'s last start-up chose and is filled from the own account's settings
+  // file (no D-Bus); the test calls the platform at `finder`'s addresses.
+  TAccountDialog(const ShopFinder& finder, QWidget* parent);
+
+  // Checks the fields and, when every one is right, saves them off this thread; the dialog
+  // closes as accepted once they are saved, and otherwise says why and stays open. Every
+  // field that is wrong is named at once.
+  void accept() override;
+  // Closes without saving; while a save is under way the dialog waits for it.
+  void reject() override;
+
+  QLabel* InUse = nullptr;  // which account is in use, and where each value comes from
+  QLineEdit* AppKey = nullptr;
+  QLineEdit* AppSecret = nullptr;  // masked; empty keeps the secret stored for the same key
+  QLineEdit* Nick = nullptr;
+  QLabel* Result = nullptr;  // what the test found, or why the values were not saved
+  QPushButton* TestButton = nullptr;
+  QPushButton* SaveButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+
+ private:
+  struct Typed {
+    std::string app_key;  // UTF-8, trimmed
+    std::string app_sec;  // empty: the one stored for the key
+    std::string nick;
+  };
+  // The fields as typed, and what is wrong with them, one line a field; empty when nothing.
+  Typed Read(QStringList& problems, QWidget*& first_wrong) const;
+  void TestConnection();
+  void TestDone(const QString& text, bool passed);
+  void Saved(bool saved, const QString& error);
+  void Say(const QString& text, bool failure);
+  void SetSaving(bool saving);
+
+  Settings settings_;
+  std::string stored_key_;  // the key in the settings file when the dialog opened
+  bool testing_ = false;
+  bool saving_ = false;
+};
+
+}  // namespace vendrix
