@@ -30,6 +30,13 @@ TWindowCentring::TWindowCentring(QWidget* window, QSize design)
     : QObject(window), window_(window), design_(design) {
   BoundMinimumSize(QMargins());
   window->installEventFilter(this);
+  // The frame a manager draws around a restored window may be reported after the last move
+  // and resize it makes: until it has settled the window is fitted again now and then.
+  settling_.setInterval(centring_defaults::kSettleCheckMs);
+  connect(&settling_, &QTimer::timeout, this, [this] {
+    if (fitting_.hasExpired()) settling_.stop();
+    Fit();
+  });
 }
 
 QSize TWindowCentring::Room(const QMargins& margins) const {
@@ -66,26 +73,29 @@ bool TWindowCentring::eventFilter(QObject* watched, QEvent* event) {
     if ((static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMaximized) &&
         window_->windowState() == Qt::WindowNoState) {
       fitting_ = QDeadlineTimer(centring_defaults::kSettleMs);
+      settling_.start();
     }
     return false;
   }
-  if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::WindowActivate) {
-    return false;
-  }
+  if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate) Fit();
+  return false;
+}
+
+void TWindowCentring::Fit() {
   // The manager reports its frame around the time it places the window, which moves it.
   QWindow* handle = window_->windowHandle();
-  if (handle == nullptr || !window_->isVisible()) return false;
+  if (handle == nullptr || !window_->isVisible()) return;
   QMargins margins = handle->frameMargins();
-  if (margins.isNull()) return false;
+  if (margins.isNull()) return;
   BoundMinimumSize(margins);
   // A window that opened maximised is centred once the user restores it.
-  if (window_->windowState() != Qt::WindowNoState) return false;
+  if (window_->windowState() != Qt::WindowNoState) return;
   QScreen* screen = window_->screen();
   QRect available = screen->availableGeometry();
   // Until the manager has settled (it may place the window again, and places a restored one
   // where it was before it was maximised: on a small screen, partly off it), the window is
   // kept as large as the screen shows whole, and on it. Then it is the user's to place.
-  if (centred_ && fitting_.hasExpired()) return false;
+  if (centred_ && fitting_.hasExpired()) return;
   QSize room = Room(margins);
   if (window_->width() > room.width() || window_->height() > room.height()) {
     window_->resize(window_->size().boundedTo(room));
@@ -95,11 +105,11 @@ bool TWindowCentring::eventFilter(QObject* watched, QEvent* event) {
   if (!centred_) {
     centred_ = true;
     fitting_ = QDeadlineTimer(centring_defaults::kSettleMs);
+    settling_.start();
     place = CentredFramePosition(screen->geometry(), available, frame);
   }
   // QWidget::pos and move are the frame's.
   if (place != window_->pos()) window_->move(place);
-  return false;
 }
 
 }  // namespace vendrix

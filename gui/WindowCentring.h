@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QTimer>
 
 class QWidget;
 
@@ -18,6 +19,7 @@ namespace vendrix {
 namespace centring_defaults {
 // How long after it is shown or restored the window manager may still place the window.
 inline constexpr int kSettleMs = 1000;
+inline constexpr int kSettleCheckMs = 100;  // how often the window is fitted again meanwhile
 }  // namespace centring_defaults
 
 // Where a frame of `frame` at `position` goes to lie inside `available` as far as it fits
@@ -47,11 +49,15 @@ class TWindowCentring : public QObject {
   QSize Room(const QMargins& margins) const;
   // Lets the window be made no smaller than its design, or than that room.
   void BoundMinimumSize(const QMargins& margins);
+  // Once the frame is known: the minimum bounded by it and, until the manager has settled, the
+  // window kept wholly on the screen (centred the first time).
+  void Fit();
 
   QWidget* window_;
   QSize design_;
   bool centred_ = false;
   QDeadlineTimer fitting_;  // until then the window is kept wholly on the screen
+  QTimer settling_;         // fits the window again while the manager settles
 };
 
 }  // namespace vendrix
