@@ -205,7 +205,7 @@ TAccountDialog::TAccountDialog(const ShopFinder& finder, QWidget* parent)
   if (!stored_key_.empty()) {
     AppSecret->setPlaceholderText(QString::fromUtf8("留空则保留已保存的密钥"));
   }
-  Nick->setPlaceholderText(QString::fromUtf8("可不填：使用配置中的昵称"));
+  Nick->setPlaceholderText(QString::fromUtf8("可不填：用配置或内置的昵称"));
 }
 
 TAccountDialog::Typed TAccountDialog::Read(QStringList& problems, QWidget*& first_wrong) const {
