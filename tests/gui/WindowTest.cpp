@@ -1666,7 +1666,8 @@ TEST_F(WindowKeyringTest, SavingTheAccountRunsStartUpAgain) {
   const QString nick = sandbox::sandbox_credentials::kAffiliateNick;
   bool busy_after_save = false;
   WhenOpen<TAccountDialog>([&](TAccountDialog* dialog) {
-    EXPECT_TRUE(dialog->InUse->text().startsWith("当前没有可用的账户")) << dialog->InUse->text().toStdString();
+    EXPECT_TRUE(dialog->InUse->text().startsWith("当前没有可用的账户"))
+        << dialog->InUse->text().toStdString();
     TypeInto(dialog->AppKey, sandbox::sandbox_credentials::kAppKey);
     TypeInto(dialog->AppSecret, sandbox::sandbox_credentials::kAppSecret);
     TypeInto(dialog->Nick, nick);
@@ -1717,7 +1718,8 @@ TEST_F(WindowKeyringTest, SavingTheAccountRunsStartUpAgain) {
     EXPECT_EQ(dialog->AppSecret->text(), "");
     QTest::mouseClick(dialog->TestButton, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->TestButton->isEnabled(); }, 20000));
-    EXPECT_TRUE(dialog->Result->text().startsWith("连接成功。")) << dialog->Result->text().toStdString();
+    EXPECT_TRUE(dialog->Result->text().startsWith("连接成功。"))
+        << dialog->Result->text().toStdString();
     QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
     tested = true;
   });
