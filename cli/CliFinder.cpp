@@ -46,8 +46,10 @@ size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
   finder.Sellers().assign(1, Info{});
   finder.Sellers()[0].nick = nick;
   if (look_up && !finder.LookUpSellers(1)) {
-    std::cerr << "vendrix-cli: the user lookup of '" << CellText(GbkToUtf8(nick))
-              << "' failed: " << cli::Why(finder.TaobaoUsers1.LastFailure())
+    const CallFailure& failure = finder.TaobaoUsers1.LastFailure();
+    std::cerr << "vendrix-cli: the user lookup of '" << CellText(GbkToUtf8(nick)) << "' "
+              << (failure.kind == CallFailure::kNoResult ? "found no such user"
+                                                         : "failed: " + cli::Why(failure))
               << "; the page shows no location or credit\n";
   }
   return 0;
@@ -292,7 +294,8 @@ int RunConvert(const std::vector<std::string>& args) {
     converted = finder.OpenShopLink(row, print);
     failure = finder.TaobaokeShop1.LastFailure();
   }
-  if (!converted && failure.Failed()) {
+  // A reply without a result is the platform's answer for what it does not convert.
+  if (!converted && failure.Failed() && failure.kind != CallFailure::kNoResult) {
     std::cerr << "vendrix-cli: the conversion of " << kind << " '" << CellText(operands[1])
               << "' failed: " << cli::Why(failure) << "\n";
     return kFailed;
