@@ -131,6 +131,21 @@ QString TooltipAt(QWidget* widget, QPoint point) {
   return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
 }
 
+// Answers every message box that opens, as its OK button would, keeping what each said.
+struct MessageBoxes {
+  MessageBoxes() {
+    QObject::connect(&answer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        said << box->text();
+        box->accept();
+      }
+    });
+    answer.start(50);
+  }
+  QStringList said;
+  QTimer answer;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -874,15 +889,8 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
           << "the notice goes with the start-up";
     }
 
-    QStringList said;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        said << box->text();
-        box->accept();
-      }
-    });
-    answer.start(50);
+    MessageBoxes boxes;
+    const QStringList& said = boxes.said;
     form_->FormCreate();
     form_->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 20000)) << start.base;
@@ -1102,15 +1110,8 @@ TEST_F(WindowTest, OwnCredentialsStandInForAnUnreadableConfiguration) {
   StartSandbox();
   Settings settings = SandboxSettings();
   settings.VendorBase = "http://127.0.0.1:1/";
-  QStringList said;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      said << box->text();
-      box->accept();
-    }
-  });
-  answer.start(50);
+  MessageBoxes boxes;
+  const QStringList& said = boxes.said;
   qputenv("VENDRIX_APP_KEY", sandbox::sandbox_credentials::kAppKey);
   qputenv("VENDRIX_APP_SECRET", sandbox::sandbox_credentials::kAppSecret);
   form_ = std::make_unique<TForm1>(settings);
