@@ -37,7 +37,8 @@ TEST(ProgramsTest, HelpAndVersionWithoutADisplay_WrongOptionsExitTwo) {
       {VENDRIX_SANDBOX, {"--help"}, 0, "usage: vendrix-sandbox", ""},
   };
   for (const char* command :
-       {"get", "config", "call", "categories", "search", "shop", "items", "convert"}) {
+       {"get", "config", "call", "categories", "search", "shop", "items", "convert", "history",
+        "saved", "library"}) {
     cases.push_back(
         {VENDRIX_CLI, {command, "--help"}, 0, std::string("usage: vendrix-cli ") + command, ""});
   }
