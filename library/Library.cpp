@@ -65,6 +65,28 @@ LibraryStatus Newer(const std::string& path, int file_version, bool reading, int
   return status;
 }
 
+// vendrix_matches(search, value...): 1 when the values hold every piece of the search text.
+void MatchesFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  using Pieces = std::vector<SearchPiece>;
+  // The search is the same for every row of a statement: it is read once.
+  auto* pieces = static_cast<Pieces*>(sqlite3_get_auxdata(context, 0));
+  Pieces read;
+  if (pieces == nullptr) {
+    const unsigned char* search = sqlite3_value_text(argv[0]);
+    read = SearchPieces(search != nullptr ? reinterpret_cast<const char*>(search) : "");
+    pieces = &read;
+    sqlite3_set_auxdata(context, 0, new Pieces(read),
+                        [](void* kept) { delete static_cast<Pieces*>(kept); });
+  }
+  std::vector<std::string_view> values;
+  for (int i = 1; i < argc; ++i) {
+    const unsigned char* text = sqlite3_value_text(argv[i]);
+    values.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "",
+                        static_cast<size_t>(sqlite3_value_bytes(argv[i])));
+  }
+  sqlite3_result_int(context, TextMatches(*pieces, values) ? 1 : 0);
+}
+
 int64_t Clamp(size_t limit) {
   return limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
 }
@@ -230,6 +252,10 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
     db = std::make_unique<sql::Database>(
         path, !newer ? Mode::kReadWrite : log_existed ? Mode::kReadOnly : Mode::kImmutable);
     db->SetBusyTimeout(library_defaults::kBusyTimeoutMs);
+    db->Check(sqlite3_create_function_v2(db->Handle(), "vendrix_matches", -1,
+                                         SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                         MatchesFunction, nullptr, nullptr, nullptr),
+              "the search function");
     db->Execute("PRAGMA cell_size_check = ON");
     db->Execute("PRAGMA synchronous = NORMAL");
 
@@ -367,51 +393,76 @@ LibraryStatus Library::Record(std::vector<HistoryEntry>& entries) {
 LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<HistoryEntry>& entries) {
   entries.clear();
   return Guard("reading", false, [&] {
-    std::vector<SearchPiece> pieces = SearchPieces(query.search);
-    std::string sql;
-    int next = 4;
-    std::vector<std::string> texts;
+    const std::vector<SearchPiece> pieces = SearchPieces(query.search);
+    const int64_t since = query.since_ms ? *query.since_ms * kSlots : INT64_MIN;
+    const int64_t limit = Clamp(query.limit);
+    // The kind is one of two numbers, written into the statement as it stands.
+    const std::string kind =
+        !query.kind ? "" : *query.kind == EntryKind::kItem ? " AND h.kind = 0" : " AND h.kind = 1";
+    constexpr const char* kColumns =
+        "SELECT h.key, h.kind, h.action, h.id, h.nick, h.title, h.price, h.commission_rate, "
+        "h.click_url ";
+    // Entries below `before` and from `low` on, at most `wanted`, the search's index query
+    // `match` narrowing them down when given; each checked against the search when `check`.
+    auto read = [&](int64_t before, int64_t low, int64_t wanted, const std::string& match,
+                    bool check) {
+      std::string sql = kColumns;
+      if (match.empty()) {
+        sql += "FROM history AS h WHERE h.key < ?1 AND h.key >= ?2";
+      } else {
+        // The index gives its matches newest first: a page stops after `wanted`.
+        sql += "FROM history_search AS s CROSS JOIN history AS h ON h.key = s.rowid "
+               "WHERE history_search MATCH ?5 AND s.rowid < ?1 AND s.rowid >= ?2";
+      }
+      sql += kind;
+      if (check) sql += " AND vendrix_matches(?4, h.title, h.nick, h.id)";
+      sql += match.empty() ? " ORDER BY h.key DESC LIMIT ?3" : " ORDER BY s.rowid DESC LIMIT ?3";
+      sql::Statement select(*db_, sql.c_str());
+      select.Bind(1, before).Bind(2, low).Bind(3, wanted);
+      if (check) select.Bind(4, query.search);
+      if (!match.empty()) select.Bind(5, match);
+      while (select.Step()) {
+        HistoryEntry entry;
+        entry.key = select.ColumnInt(0);
+        entry.time_ms = entry.key / kSlots;
+        entry.kind = select.ColumnInt(1) == 0 ? EntryKind::kItem : EntryKind::kShop;
+        int64_t action = select.ColumnInt(2);
+        entry.action = action == 0   ? HistoryAction::kOpened
+                       : action == 1 ? HistoryAction::kCopied
+                                     : HistoryAction::kPrinted;
+        entry.id = select.ColumnText(3);
+        entry.nick = select.ColumnText(4);
+        entry.title = select.ColumnText(5);
+        entry.price = select.ColumnText(6);
+        entry.commission_rate = select.ColumnText(7);
+        entry.click_url = select.ColumnText(8);
+        entries.push_back(std::move(entry));
+      }
+    };
+    const int64_t before = query.before.value_or(INT64_MAX);
     if (pieces.empty()) {
-      sql =
-          "SELECT key, kind, action, id, nick, title, price, commission_rate, click_url "
-          "FROM history WHERE key < ?1 AND key >= ?2";
-      if (query.kind) sql += " AND kind = ?3";
-      sql += " ORDER BY key DESC LIMIT ?4";
-    } else {
-      // The index gives its matches newest first: the first page stops after `limit`.
-      sql =
-          "SELECT h.key, h.kind, h.action, h.id, h.nick, h.title, h.price, h.commission_rate, "
-          "h.click_url FROM history_search AS s CROSS JOIN history AS h ON h.key = s.rowid "
-          "WHERE history_search MATCH ?5 AND s.rowid < ?1 AND s.rowid >= ?2";
-      if (query.kind) sql += " AND h.kind = ?3";
-      next = 6;
-      sql += TextChecks(pieces, {"h.title", "h.nick"}, next, texts);
-      sql += " ORDER BY s.rowid DESC LIMIT ?4";
+      read(before, since, limit, "", false);
+      return;
     }
-    sql::Statement select(*db_, sql.c_str());
-    select.Bind(1, query.before.value_or(INT64_MAX))
-        .Bind(2, query.since_ms ? *query.since_ms * kSlots : INT64_MIN)
-        .Bind(4, Clamp(query.limit));
-    if (query.kind) select.Bind(3, *query.kind == EntryKind::kItem ? 0 : 1);
-    if (!pieces.empty()) select.Bind(5, IndexQuery(pieces));
-    for (size_t i = 0; i < texts.size(); ++i) select.Bind(6 + static_cast<int>(i), texts[i]);
-    while (select.Step()) {
-      HistoryEntry entry;
-      entry.key = select.ColumnInt(0);
-      entry.time_ms = entry.key / kSlots;
-      entry.kind = select.ColumnInt(1) == 0 ? EntryKind::kItem : EntryKind::kShop;
-      int64_t action = select.ColumnInt(2);
-      entry.action = action == 0   ? HistoryAction::kOpened
-                     : action == 1 ? HistoryAction::kCopied
-                                   : HistoryAction::kPrinted;
-      entry.id = select.ColumnText(3);
-      entry.nick = select.ColumnText(4);
-      entry.title = select.ColumnText(5);
-      entry.price = select.ColumnText(6);
-      entry.commission_rate = select.ColumnText(7);
-      entry.click_url = select.ColumnText(8);
-      entries.push_back(std::move(entry));
+    // A pair of characters is one word of the index, which gives its entries newest first;
+    // the rest of the search is checked in the entries it gives.
+    if (std::string exact = IndexQuery(pieces, true); !exact.empty()) {
+      read(before, since, limit, exact, true);
+      return;
     }
+    // Only words found by their start (one character, letters, digits): the index would
+    // gather every word that starts alike, all the entries of a common one. The newest entries
+    // are looked through first, which finds a common word at once; the index then only has
+    // to find a rare one in the older entries.
+    sql::Statement last(*db_, ("SELECT h.key FROM history AS h WHERE h.key < ?1 AND h.key >= ?2" +
+                               kind + " ORDER BY h.key DESC LIMIT 1 OFFSET ?3")
+                                  .c_str());
+    last.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows - 1);
+    std::optional<int64_t> boundary;
+    if (last.Step()) boundary = last.ColumnInt(0);
+    read(before, boundary.value_or(since), limit, "", true);
+    const int64_t found = static_cast<int64_t>(entries.size());
+    if (boundary && found < limit) read(*boundary, since, limit - found, IndexQuery(pieces), true);
   });
 }
 

@@ -27,6 +27,9 @@ inline constexpr uint32_t kApplicationId = 0x56445258;
 // milliseconds; only a migration or clearing a large history takes longer.
 inline constexpr int kBusyTimeoutMs = 20000;
 inline constexpr int kHistoryLimit = 100;  // the history command's default
+// A search made only of words found by their start (one character, letters, digits) first
+// looks through this many of the newest entries itself, then asks the index for older ones.
+inline constexpr int64_t kSearchScanRows = 5000;
 // Entries recorded within one millisecond keep their order in the key up to this many; more
 // (only a machine could record them) go on into the next millisecond.
 inline constexpr int64_t kKeysPerMillisecond = 16;

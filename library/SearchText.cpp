@@ -150,10 +150,11 @@ std::vector<IndexTerm> IndexTerms(const SearchPiece& piece) {
 
 bool NeedsTextCheck(const SearchPiece& piece) { return piece.characters && piece.length > 2; }
 
-std::string IndexQuery(const std::vector<SearchPiece>& pieces) {
+std::string IndexQuery(const std::vector<SearchPiece>& pieces, bool exact_only) {
   std::string query;
   for (const SearchPiece& piece : pieces) {
     for (const IndexTerm& term : IndexTerms(piece)) {
+      if (exact_only && term.prefix) continue;
       // Terms hold no quotes (they separate runs): quoting makes each a plain string.
       if (!query.empty()) query += ' ';
       query += '"' + term.word + '"';
@@ -161,6 +162,26 @@ std::string IndexQuery(const std::vector<SearchPiece>& pieces) {
     }
   }
   return query;
+}
+
+bool TextMatches(const std::vector<SearchPiece>& pieces,
+                 const std::vector<std::string_view>& values) {
+  // Line breaks between the values, so that no run spans two of them.
+  std::string text;
+  for (std::string_view value : values) text.append(value).append("\n");
+  const std::string words = " " + SearchWords(text) + " ";
+  for (const SearchPiece& piece : pieces) {
+    for (const IndexTerm& term : IndexTerms(piece)) {
+      std::string needle = " " + term.word + (term.prefix ? "" : " ");
+      if (words.find(needle) == std::string::npos) return false;
+    }
+    if (NeedsTextCheck(piece)) {
+      bool found = false;
+      for (std::string_view value : values) found = found || value.find(piece.text) != value.npos;
+      if (!found) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace vendrix::library

@@ -44,7 +44,13 @@ std::vector<IndexTerm> IndexTerms(const SearchPiece& piece);
 bool NeedsTextCheck(const SearchPiece& piece);
 
 // The FTS5 query that finds every text holding all the index words of `pieces` (each
-// quoted, "*" after those found by their start); empty for no pieces.
-std::string IndexQuery(const std::vector<SearchPiece>& pieces);
+// quoted, "*" after those found by their start); empty for no pieces. With `exact_only`, only
+// the words that are not found by their start (the pairs of runs of two or more characters):
+// a query the index answers without gathering every word that starts alike.
+std::string IndexQuery(const std::vector<SearchPiece>& pieces, bool exact_only = false);
+
+// Whether `values` (a title, a nick, an id...) hold every piece of `pieces`: the definition of
+// a match, which the index only narrows down.
+bool TextMatches(const std::vector<SearchPiece>& pieces, const std::vector<std::string_view>& values);
 
 }  // namespace vendrix::library

@@ -166,6 +166,40 @@ TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
   EXPECT_TRUE(items.empty());
 }
 
+// A search of words found by their start looks through the newest entries itself and asks the
+// index for the older ones: matches on both sides of that line are found, in order, page by
+// page.
+TEST(LibraryTest, ASearchOfOneCharacterFindsEveryMatchNewAndOld) {
+  TempFolder folder;
+  std::unique_ptr<Library> library = MustOpen(folder.Library());
+  ASSERT_TRUE(library);
+  const int64_t start = *ParseDay("2026-01-01");
+  const int64_t total = library_defaults::kSearchScanRows + 2000;
+  std::vector<HistoryEntry> entries;
+  std::vector<std::string> expected;  // newest first
+  for (int64_t i = 0; i < total; ++i) {
+    // A few of the oldest and of the newest entries, and one just beyond the newest rows
+    // looked through, hold the character and the word.
+    bool holds = i < 3 || i >= total - 4 || i == total - library_defaults::kSearchScanRows - 1;
+    std::string id = std::to_string(7000000000 + i);
+    entries.push_back(Entry(id, start + i * 1000, i % 2 ? EntryKind::kItem : EntryKind::kShop,
+                            holds ? "明前龙井茶 teapot" : "普通商品"));
+    if (holds) expected.insert(expected.begin(), id);
+  }
+  ASSERT_TRUE(library->Record(entries).Ok());
+  for (const char* search : {"茶", "tea", "TEA 茶"}) {
+    for (size_t page : {1, 3, 50}) {
+      EXPECT_EQ(AllPages(*library, {.search = search}, page), expected)
+          << "search '" << search << "', pages of " << page;
+    }
+  }
+  std::vector<std::string> items;
+  for (const std::string& id : expected) {
+    if (std::stoll(id) % 2) items.push_back(id);
+  }
+  EXPECT_EQ(AllPages(*library, {.kind = EntryKind::kItem, .search = "茶"}, 2), items);
+}
+
 // Version 1 as it was released, and two entries and a saved shop written by it.
 constexpr const char* kVersion1File = R"sql(
 CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL) WITHOUT ROWID;
