@@ -287,7 +287,7 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
     }
     if (version > schema::kVersion) {
       // Read where the schema allows: the tables this version reads must be there.
-      if (!schema::HasReadableSchema(*db)) {
+      if (!schema_ok) {
         return refuse(Status(LibraryStatus::kDamaged,
                              "the library " + path + " is damaged (its tables are not those "
                                                      "its version has); it is left as it is"));

@@ -1,5 +1,6 @@
 #include "library/SearchText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vendrix::library {
@@ -164,8 +165,32 @@ std::string IndexQuery(const std::vector<SearchPiece>& pieces, bool exact_only) 
   return query;
 }
 
+namespace {
+
+// Whether `value` may hold `piece`, looked at quickly: a run is in a value only as it stands,
+// a word only as its letters in some case, unless the value has full-width forms.
+bool MayHold(std::string_view value, const SearchPiece& piece) {
+  if (piece.characters) return value.find(piece.text) != std::string_view::npos;
+  if (value.find("\xEF\xBC") != std::string_view::npos ||
+      value.find("\xEF\xBD") != std::string_view::npos) {
+    return true;
+  }
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  auto found = std::search(value.begin(), value.end(), piece.text.begin(), piece.text.end(),
+                           [&](char a, char b) { return lower(a) == b; });
+  return found != value.end();
+}
+
+}  // namespace
+
 bool TextMatches(const std::vector<SearchPiece>& pieces,
                  const std::vector<std::string_view>& values) {
+  // Most texts lack a piece altogether: that is found without reading their words.
+  for (const SearchPiece& piece : pieces) {
+    bool may = false;
+    for (std::string_view value : values) may = may || MayHold(value, piece);
+    if (!may) return false;
+  }
   // Line breaks between the values, so that no run spans two of them.
   std::string text;
   for (std::string_view value : values) text.append(value).append("\n");
