@@ -402,6 +402,24 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
     constexpr const char* kColumns =
         "SELECT h.key, h.kind, h.action, h.id, h.nick, h.title, h.price, h.commission_rate, "
         "h.click_url ";
+    // The entry of a row of kColumns.
+    auto entry_of = [](const sql::Statement& row) {
+      HistoryEntry entry;
+      entry.key = row.ColumnInt(0);
+      entry.time_ms = entry.key / kSlots;
+      entry.kind = row.ColumnInt(1) == 0 ? EntryKind::kItem : EntryKind::kShop;
+      int64_t action = row.ColumnInt(2);
+      entry.action = action == 0   ? HistoryAction::kOpened
+                     : action == 1 ? HistoryAction::kCopied
+                                   : HistoryAction::kPrinted;
+      entry.id = row.ColumnText(3);
+      entry.nick = row.ColumnText(4);
+      entry.title = row.ColumnText(5);
+      entry.price = row.ColumnText(6);
+      entry.commission_rate = row.ColumnText(7);
+      entry.click_url = row.ColumnText(8);
+      return entry;
+    };
     // Entries below `before` and from `low` on, at most `wanted`, the search's index query
     // `match` narrowing them down when given; each checked against the search when `check`.
     auto read = [&](int64_t before, int64_t low, int64_t wanted, const std::string& match,
@@ -421,23 +439,7 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
       select.Bind(1, before).Bind(2, low).Bind(3, wanted);
       if (check) select.Bind(4, query.search);
       if (!match.empty()) select.Bind(5, match);
-      while (select.Step()) {
-        HistoryEntry entry;
-        entry.key = select.ColumnInt(0);
-        entry.time_ms = entry.key / kSlots;
-        entry.kind = select.ColumnInt(1) == 0 ? EntryKind::kItem : EntryKind::kShop;
-        int64_t action = select.ColumnInt(2);
-        entry.action = action == 0   ? HistoryAction::kOpened
-                       : action == 1 ? HistoryAction::kCopied
-                                     : HistoryAction::kPrinted;
-        entry.id = select.ColumnText(3);
-        entry.nick = select.ColumnText(4);
-        entry.title = select.ColumnText(5);
-        entry.price = select.ColumnText(6);
-        entry.commission_rate = select.ColumnText(7);
-        entry.click_url = select.ColumnText(8);
-        entries.push_back(std::move(entry));
-      }
+      while (select.Step()) entries.push_back(entry_of(select));
     };
     const int64_t before = query.before.value_or(INT64_MAX);
     if (pieces.empty()) {
@@ -454,15 +456,25 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
     // gather every word that starts alike, all the entries of a common one. The newest entries
     // are looked through first, which finds a common word at once; the index then only has
     // to find a rare one in the older entries.
-    sql::Statement last(*db_, ("SELECT h.key FROM history AS h WHERE h.key < ?1 AND h.key >= ?2" +
-                               kind + " ORDER BY h.key DESC LIMIT 1 OFFSET ?3")
-                                  .c_str());
-    last.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows - 1);
-    std::optional<int64_t> boundary;
-    if (last.Step()) boundary = last.ColumnInt(0);
-    read(before, boundary.value_or(since), limit, "", true);
+    sql::Statement newest(*db_, (std::string(kColumns) +
+                                 "FROM history AS h WHERE h.key < ?1 AND h.key >= ?2" + kind +
+                                 " ORDER BY h.key DESC LIMIT ?3")
+                                    .c_str());
+    newest.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows);
+    int64_t looked_at = 0;
+    int64_t last_key = 0;
+    while (static_cast<int64_t>(entries.size()) < limit && newest.Step()) {
+      ++looked_at;
+      last_key = newest.ColumnInt(0);
+      std::string title = newest.ColumnText(5);
+      std::string nick = newest.ColumnText(4);
+      std::string id = newest.ColumnText(3);
+      if (TextMatches(pieces, {title, nick, id})) entries.push_back(entry_of(newest));
+    }
     const int64_t found = static_cast<int64_t>(entries.size());
-    if (boundary && found < limit) read(*boundary, since, limit - found, IndexQuery(pieces), true);
+    if (found < limit && looked_at == library_defaults::kSearchScanRows) {
+      read(last_key, since, limit - found, IndexQuery(pieces), true);
+    }
   });
 }
 
