@@ -10,11 +10,10 @@
 // uses, then a long tail of rarer ones), click addresses of the platform's form and length
 // (about 115 bytes), times spread over three years.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -95,7 +94,8 @@ class Generator {
     for (int i = 0; i < 6000; ++i) {
       std::string word;
       int length = 2 + static_cast<int>(random_() % 3);
-      for (int k = 0; k < length; ++k) word += Utf8(0x4E00 + static_cast<uint32_t>(random_() % 3000));
+      for (int k = 0; k < length; ++k)
+        word += Utf8(0x4E00 + static_cast<uint32_t>(random_() % 3000));
       words_.push_back(word);
     }
     zipf_ = std::make_unique<Zipf>(words_.size());
@@ -141,7 +141,7 @@ class Generator {
     HistoryEntry entry;
     entry.time_ms = time_ms;
     uint64_t action = random_() % 10;
-    entry.action = action < 6 ? HistoryAction::kOpened
+    entry.action = action < 6   ? HistoryAction::kOpened
                    : action < 9 ? HistoryAction::kCopied
                                 : HistoryAction::kPrinted;
     entry.click_url = ClickUrl();
@@ -205,8 +205,13 @@ void Prepare() {
   }
   for (size_t i = 0; i < kSavedShops; ++i) {
     const sandbox::Seller& seller = generator.Market().Sellers()[i];
-    SavedShop shop{seller.nick, seller.sid, seller.shop_title, seller.state + seller.city,
-                   seller.level, i % 3 == 0 ? generator.Title() : "", 0};
+    SavedShop shop{seller.nick,
+                   seller.sid,
+                   seller.shop_title,
+                   seller.state + seller.city,
+                   seller.level,
+                   i % 3 == 0 ? generator.Title() : "",
+                   0};
     if (LibraryStatus s = library->SaveShop(shop, shop.note); !s.Ok()) Fail(s);
   }
   library.reset();
@@ -324,7 +329,8 @@ void BM_CliHistorySearch(benchmark::State& state) {
   std::vector<char*> env;
   for (std::string& e : env_storage) env.push_back(e.data());
   env.push_back(nullptr);
-  std::vector<std::string> args = {VENDRIX_CLI, "history", "--search", search.text, "--limit", "50"};
+  std::vector<std::string> args = {VENDRIX_CLI, "history", "--search",
+                                   search.text, "--limit", "50"};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -323,7 +323,8 @@ int RunConvert(const std::vector<std::string>& args) {
   entry.price = GbkToUtf8(job.price);
   entry.commission_rate = GbkToUtf8(job.commission_rate);
   entry.click_url = GbkToUtf8(job.click_url);
-  entry.action = open && started ? library::HistoryAction::kOpened : library::HistoryAction::kPrinted;
+  entry.action =
+      open && started ? library::HistoryAction::kOpened : library::HistoryAction::kPrinted;
   RecordInHistory(std::move(entry));
   return started ? kOk : kFailed;
 }

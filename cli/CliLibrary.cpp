@@ -84,8 +84,7 @@ std::optional<std::string> SearchOption(const Arguments& parsed) {
 // The library, opened for `access`; nullptr after saying on stderr why it cannot be used.
 std::unique_ptr<Library> OpenLibrary(Library::Access access) {
   LibraryStatus status;
-  std::unique_ptr<Library> library =
-      Library::Open(library::DefaultLibraryPath(), access, status);
+  std::unique_ptr<Library> library = Library::Open(library::DefaultLibraryPath(), access, status);
   if (!library) std::cerr << "vendrix-cli: " << CellText(status.message) << "\n";
   return library;
 }
@@ -120,32 +119,39 @@ int HistoryClear(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> HistoryCells(const library::HistoryEntry& entry) {
-  return {library::IsoTime(entry.time_ms), library::KindName(entry.kind), entry.id, entry.nick,
-          entry.title,  entry.price, entry.commission_rate, entry.click_url,
+  return {library::IsoTime(entry.time_ms),
+          library::KindName(entry.kind),
+          entry.id,
+          entry.nick,
+          entry.title,
+          entry.price,
+          entry.commission_rate,
+          entry.click_url,
           library::ActionName(entry.action)};
 }
 
 // The columns of `saved`: what every saved entry has, then the shops' own, then the items'.
 std::vector<TableColumn> SavedColumns(bool shops, bool items) {
-  std::vector<TableColumn> columns = {{"kind"},  {"id"},       {"nick"},
-                                      {"title"}, {"note"},     {"saved_at"}};
+  std::vector<TableColumn> columns = {{"kind"},  {"id"},   {"nick"},
+                                      {"title"}, {"note"}, {"saved_at"}};
   if (shops) columns.insert(columns.end(), {{"location"}, {"level", true}});
   if (items) {
-    columns.insert(columns.end(),
-                   {{"price"}, {"commission_rate"}, {"commission"}, {"click_url"}});
+    columns.insert(columns.end(), {{"price"}, {"commission_rate"}, {"commission"}, {"click_url"}});
   }
   return columns;
 }
 
 std::vector<std::string> ShopCells(const library::SavedShop& shop) {
-  return {"shop",     shop.shop_id, shop.nick, shop.title, shop.note, library::IsoTime(shop.saved_ms),
+  return {"shop",        shop.shop_id,
+          shop.nick,     shop.title,
+          shop.note,     library::IsoTime(shop.saved_ms),
           shop.location, shop.level > 0 ? std::to_string(shop.level) : ""};
 }
 
 // An item's cells; `shop_columns` leaves the shops' columns empty before the item's own.
 std::vector<std::string> ItemCells(const library::SavedItem& item, bool shop_columns) {
-  std::vector<std::string> cells = {"item",    item.item_id, item.nick,
-                                    item.title, item.note,   library::IsoTime(item.saved_ms)};
+  std::vector<std::string> cells = {"item",     item.item_id, item.nick,
+                                    item.title, item.note,    library::IsoTime(item.saved_ms)};
   if (shop_columns) cells.insert(cells.end(), {"", ""});
   cells.insert(cells.end(), {item.price, item.commission_rate, item.commission, item.click_url});
   return cells;

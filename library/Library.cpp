@@ -36,8 +36,8 @@ LibraryStatus FromError(const std::string& path, const std::string& what,
                         const std::exception& error) {
   const auto* sql_error = dynamic_cast<const sql::Error*>(&error);
   if (sql_error != nullptr && sql_error->Damaged()) {
-    return Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
-                                               error.what() + "); it is left as it is");
+    return Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" + error.what() +
+                                               "); it is left as it is");
   }
   if (sql_error != nullptr && sql_error->Busy()) {
     return Status(LibraryStatus::kFailed,
@@ -106,8 +106,9 @@ int64_t NextKey(sql::Database& db, int64_t time_ms) {
 
 // Conditions that keep the rows whose values hold the text of each piece of `pieces` that
 // needs it, with their parameters from `next` on.
-std::string TextChecks(const std::vector<SearchPiece>& pieces, const std::vector<const char*>& columns,
-                       int& next, std::vector<std::string>& parameters) {
+std::string TextChecks(const std::vector<SearchPiece>& pieces,
+                       const std::vector<const char*>& columns, int& next,
+                       std::vector<std::string>& parameters) {
   std::string sql;
   for (const SearchPiece& piece : pieces) {
     if (!NeedsTextCheck(piece)) continue;
@@ -206,7 +207,10 @@ std::optional<int64_t> ParseDay(const std::string& text) {
 
 Library::Library(std::string path, std::unique_ptr<sql::Database> db, int file_version,
                  bool writable)
-    : path_(std::move(path)), db_(std::move(db)), file_version_(file_version), writable_(writable) {}
+    : path_(std::move(path)),
+      db_(std::move(db)),
+      file_version_(file_version),
+      writable_(writable) {}
 
 Library::~Library() = default;
 
@@ -214,8 +218,8 @@ template <typename Body>
 LibraryStatus Library::Guard(const char* what, bool writes, Body body) {
   if (writes && !writable_) {
     if (file_version_ > schema::kVersion) return Newer(path_, file_version_, false, 0);
-    return Status(LibraryStatus::kFailed,
-                  std::string(what) + " the library " + path_ + " failed: it was opened for reading");
+    return Status(LibraryStatus::kFailed, std::string(what) + " the library " + path_ +
+                                              " failed: it was opened for reading");
   }
   try {
     body();
@@ -249,8 +253,9 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
     }
     // A newer file is only ever read: beside its own write-ahead log when it has one, or as
     // it stands, so that nothing is made beside it.
-    db = std::make_unique<sql::Database>(
-        path, !newer ? Mode::kReadWrite : log_existed ? Mode::kReadOnly : Mode::kImmutable);
+    db = std::make_unique<sql::Database>(path, !newer        ? Mode::kReadWrite
+                                               : log_existed ? Mode::kReadOnly
+                                                             : Mode::kImmutable);
     db->SetBusyTimeout(library_defaults::kBusyTimeoutMs);
     db->Check(sqlite3_create_function_v2(db->Handle(), "vendrix_matches", -1,
                                          SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
@@ -279,8 +284,9 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
     };
     if (!ours) {
       return refuse(Status(LibraryStatus::kNotALibrary,
-                           "the library " + path + " is not a Vendrix library (another "
-                                                   "program's SQLite database); it is left as it is"));
+                           "the library " + path +
+                               " is not a Vendrix library (another "
+                               "program's SQLite database); it is left as it is"));
     }
     if (version > schema::kVersion && (!reading || readable_by > schema::kVersion)) {
       return refuse(Newer(path, version, reading, readable_by));
@@ -288,18 +294,18 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
     if (version > schema::kVersion) {
       // Read where the schema allows: the tables this version reads must be there.
       if (!schema_ok) {
-        return refuse(Status(LibraryStatus::kDamaged,
-                             "the library " + path + " is damaged (its tables are not those "
-                                                     "its version has); it is left as it is"));
+        return refuse(Status(LibraryStatus::kDamaged, "the library " + path +
+                                                          " is damaged (its tables are not those "
+                                                          "its version has); it is left as it is"));
       }
       if (log_existed) db->KeepLogOnClose();
       db->Execute("PRAGMA query_only = ON");
       return std::unique_ptr<Library>(new Library(path, std::move(db), version, false));
     }
     if (version < 1 || (version == schema::kVersion && !schema_ok)) {
-      return refuse(Status(LibraryStatus::kDamaged,
-                           "the library " + path + " is damaged (its tables are not those its "
-                                                   "version has); it is left as it is"));
+      return refuse(Status(LibraryStatus::kDamaged, "the library " + path +
+                                                        " is damaged (its tables are not those its "
+                                                        "version has); it is left as it is"));
     }
     if (version < schema::kVersion) {
       sql::Transaction migration(*db, sql::Transaction::Kind::kWrite);
@@ -308,14 +314,15 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
       if (version < schema::kVersion) {
         sql::Statement check(*db, "PRAGMA quick_check");
         if (!check.Step() || check.ColumnText(0) != "ok") {
-          return refuse(Status(LibraryStatus::kDamaged,
-                               "the library " + path + " is damaged (" + check.ColumnText(0) +
-                                   "); it is left as it is"));
+          return refuse(Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
+                                                            check.ColumnText(0) +
+                                                            "); it is left as it is"));
         }
         if (!schema::HasReadableSchema(*db)) {
-          return refuse(Status(LibraryStatus::kDamaged,
-                               "the library " + path + " is damaged (its tables are not those "
-                                                       "its version has); it is left as it is"));
+          return refuse(
+              Status(LibraryStatus::kDamaged, "the library " + path +
+                                                  " is damaged (its tables are not those "
+                                                  "its version has); it is left as it is"));
         }
         schema::Migrate(*db, version);
       }
@@ -340,8 +347,7 @@ LibraryStatus Library::Check() {
     sql::Statement check(*db_, "PRAGMA quick_check");
     if (!check.Step() || check.ColumnText(0) != "ok") {
       status = Status(LibraryStatus::kDamaged, "the library " + path_ + " is damaged (" +
-                                                   check.ColumnText(0) +
-                                                   "); it is left as it is");
+                                                   check.ColumnText(0) + "); it is left as it is");
     }
   });
   return guarded.Ok() ? status : guarded;
@@ -397,8 +403,9 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
     const int64_t since = query.since_ms ? *query.since_ms * kSlots : INT64_MIN;
     const int64_t limit = Clamp(query.limit);
     // The kind is one of two numbers, written into the statement as it stands.
-    const std::string kind =
-        !query.kind ? "" : *query.kind == EntryKind::kItem ? " AND h.kind = 0" : " AND h.kind = 1";
+    const std::string kind = !query.kind                       ? ""
+                             : *query.kind == EntryKind::kItem ? " AND h.kind = 0"
+                                                               : " AND h.kind = 1";
     constexpr const char* kColumns =
         "SELECT h.key, h.kind, h.action, h.id, h.nick, h.title, h.price, h.commission_rate, "
         "h.click_url ";
@@ -429,8 +436,9 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
         sql += "FROM history AS h WHERE h.key < ?1 AND h.key >= ?2";
       } else {
         // The index gives its matches newest first: a page stops after `wanted`.
-        sql += "FROM history_search AS s CROSS JOIN history AS h ON h.key = s.rowid "
-               "WHERE history_search MATCH ?5 AND s.rowid < ?1 AND s.rowid >= ?2";
+        sql +=
+            "FROM history_search AS s CROSS JOIN history AS h ON h.key = s.rowid "
+            "WHERE history_search MATCH ?5 AND s.rowid < ?1 AND s.rowid >= ?2";
       }
       sql += kind;
       if (check) sql += " AND vendrix_matches(?4, h.title, h.nick, h.id)";
@@ -456,10 +464,10 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
     // gather every word that starts alike, all the entries of a common one. The newest entries
     // are looked through first, which finds a common word at once; the index then only has
     // to find a rare one in the older entries.
-    sql::Statement newest(*db_, (std::string(kColumns) +
-                                 "FROM history AS h WHERE h.key < ?1 AND h.key >= ?2" + kind +
-                                 " ORDER BY h.key DESC LIMIT ?3")
-                                    .c_str());
+    sql::Statement newest(
+        *db_, (std::string(kColumns) + "FROM history AS h WHERE h.key < ?1 AND h.key >= ?2" + kind +
+               " ORDER BY h.key DESC LIMIT ?3")
+                  .c_str());
     newest.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows);
     int64_t looked_at = 0;
     int64_t last_key = 0;
@@ -491,12 +499,13 @@ LibraryStatus Library::ClearHistory(std::optional<int64_t> before_ms, int64_t& r
       // The index holds no text: each entry's words, made again from its row, take it out.
       sql::Statement rows(*db_, "SELECT key, title, nick, id FROM history WHERE key < ?1");
       sql::Statement unindex(
-          *db_, "INSERT INTO history_search(history_search, rowid, words) VALUES('delete', ?1, ?2)");
+          *db_,
+          "INSERT INTO history_search(history_search, rowid, words) VALUES('delete', ?1, ?2)");
       rows.Bind(1, below);
       while (rows.Step()) {
         unindex.Bind(1, rows.ColumnInt(0))
-            .Bind(2, schema::HistoryWords(rows.ColumnText(1), rows.ColumnText(2),
-                                          rows.ColumnText(3)));
+            .Bind(2,
+                  schema::HistoryWords(rows.ColumnText(1), rows.ColumnText(2), rows.ColumnText(3)));
         unindex.Run();
         unindex.Reset();
       }
@@ -628,9 +637,8 @@ void ReadSaved(sql::Database& db, const char* table, const char* key, const char
 LibraryStatus Library::ReadSavedShops(const SavedQuery& query, std::vector<SavedShop>& shops) {
   shops.clear();
   return Guard("reading", false, [&] {
-    ReadSaved(*db_, "saved_shop", "nick",
-              "nick, shop_id, title, location, level, note, saved_at", query,
-              [&](const sql::Statement& row) {
+    ReadSaved(*db_, "saved_shop", "nick", "nick, shop_id, title, location, level, note, saved_at",
+              query, [&](const sql::Statement& row) {
                 shops.push_back({row.ColumnText(0), row.ColumnText(1), row.ColumnText(2),
                                  row.ColumnText(3), static_cast<int>(row.ColumnInt(4)),
                                  row.ColumnText(5), row.ColumnInt(6)});
@@ -696,9 +704,9 @@ LibraryStatus Library::Backup(const std::string& destination) {
       copy.Execute("PRAGMA journal_mode = DELETE");
       sql::Statement check(copy, "PRAGMA quick_check");
       if (!check.Step() || check.ColumnText(0) != "ok") {
-        status = Status(LibraryStatus::kDamaged, "the library " + path_ + " is damaged (" +
-                                                     check.ColumnText(0) +
-                                                     "); no backup was written");
+        status =
+            Status(LibraryStatus::kDamaged, "the library " + path_ + " is damaged (" +
+                                                check.ColumnText(0) + "); no backup was written");
         return;
       }
     }

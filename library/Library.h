@@ -85,8 +85,8 @@ struct HistoryQuery {
   // Entries whose title, nick or id hold every piece of this text (see SearchText.h); blank
   // or empty: every entry.
   std::string search;
-  std::optional<int64_t> since_ms;   // only entries at or after this time
-  std::optional<int64_t> before;     // only entries below this key: the last key of a page
+  std::optional<int64_t> since_ms;  // only entries at or after this time
+  std::optional<int64_t> before;    // only entries below this key: the last key of a page
   size_t limit = library_defaults::kHistoryLimit;
 };
 

@@ -26,8 +26,8 @@ LibraryStatus Refused(LibraryStatus::Code code, const std::string& path, const s
   LibraryStatus status;
   status.code = code;
   if (code == LibraryStatus::kNotALibrary) {
-    status.message = "the library " + path + " is not a Vendrix library (" + why +
-                     "); it is left as it is";
+    status.message =
+        "the library " + path + " is not a Vendrix library (" + why + "); it is left as it is";
   } else if (code == LibraryStatus::kDamaged) {
     status.message = "the library " + path + " is damaged (" + why + "); it is left as it is";
   } else {
@@ -119,7 +119,8 @@ FileHeader ReadFileHeader(const std::string& path) {
   // From here on the file says it is ours: what contradicts that is damage.
   uint32_t page_size = BigEndian(bytes + 16, 2);
   if (page_size == 1) page_size = 65536;
-  bool page_size_valid = page_size >= 512 && page_size <= 65536 && (page_size & (page_size - 1)) == 0;
+  bool page_size_valid =
+      page_size >= 512 && page_size <= 65536 && (page_size & (page_size - 1)) == 0;
   if (!page_size_valid || bytes[18] < 1 || bytes[18] > 2 || bytes[19] < 1 || bytes[19] > 2) {
     header.status = Refused(LibraryStatus::kDamaged, path, "its header is damaged");
     return header;
@@ -128,10 +129,10 @@ FileHeader ReadFileHeader(const std::string& path) {
   uint32_t pages = BigEndian(bytes + 28, 4);
   if (pages > 0 && BigEndian(bytes + 24, 4) == BigEndian(bytes + 92, 4) &&
       static_cast<uint64_t>(st.st_size) < static_cast<uint64_t>(pages) * page_size) {
-    header.status = Refused(LibraryStatus::kDamaged, path,
-                            "it is cut short: " + std::to_string(st.st_size) + " of " +
-                                std::to_string(static_cast<uint64_t>(pages) * page_size) +
-                                " bytes");
+    header.status =
+        Refused(LibraryStatus::kDamaged, path,
+                "it is cut short: " + std::to_string(st.st_size) + " of " +
+                    std::to_string(static_cast<uint64_t>(pages) * page_size) + " bytes");
     return header;
   }
   header.user_version = static_cast<int>(BigEndian(bytes + 60, 4));

@@ -12,9 +12,9 @@
 namespace vendrix::library {
 
 struct FileHeader {
-  bool missing = false;       // no file there: nothing else below is filled
-  LibraryStatus status;       // not ok: not a library, damaged, or unreadable
-  int user_version = 0;       // the schema version as the file itself (not its log) holds it
+  bool missing = false;          // no file there: nothing else below is filled
+  LibraryStatus status;          // not ok: not a library, damaged, or unreadable
+  int user_version = 0;          // the schema version as the file itself (not its log) holds it
   bool write_ahead_log = false;  // the file is in WAL mode
 };
 

@@ -81,11 +81,10 @@ void Version1To2(sql::Database& db) {
     const char* select;
     const char* update;
   };
-  for (const Table& table : {
-           Table{"SELECT nick, title, nick, shop_id, note FROM saved_shop",
-                 "UPDATE saved_shop SET words = ?2 WHERE nick = ?1"},
-           Table{"SELECT item_id, title, nick, item_id, note FROM saved_item",
-                 "UPDATE saved_item SET words = ?2 WHERE item_id = ?1"}}) {
+  for (const Table& table : {Table{"SELECT nick, title, nick, shop_id, note FROM saved_shop",
+                                   "UPDATE saved_shop SET words = ?2 WHERE nick = ?1"},
+                             Table{"SELECT item_id, title, nick, item_id, note FROM saved_item",
+                                   "UPDATE saved_item SET words = ?2 WHERE item_id = ?1"}}) {
     sql::Statement saved(db, table.select);
     sql::Statement update(db, table.update);
     while (saved.Step()) {
@@ -126,9 +125,7 @@ void Migrate(sql::Database& db, int from) {
   SetVersion(db, kVersion, kReadableBy);
 }
 
-int FileVersion(sql::Database& db) {
-  return static_cast<int>(db.QueryInt("PRAGMA user_version"));
-}
+int FileVersion(sql::Database& db) { return static_cast<int>(db.QueryInt("PRAGMA user_version")); }
 
 int ReadableBy(sql::Database& db) {
   if (Columns(db, "meta").empty()) return FileVersion(db);
@@ -146,8 +143,8 @@ bool HasReadableSchema(sql::Database& db) {
        {"key", "kind", "action", "id", "nick", "title", "price", "commission_rate", "click_url"}},
       {"saved_shop", {"nick", "shop_id", "title", "location", "level", "note", "saved_at"}},
       {"saved_item",
-       {"item_id", "nick", "title", "price", "commission_rate", "commission", "click_url",
-        "note", "saved_at"}},
+       {"item_id", "nick", "title", "price", "commission_rate", "commission", "click_url", "note",
+        "saved_at"}},
   };
   for (const Needed& n : needed) {
     std::set<std::string> have = Columns(db, n.table);

@@ -49,8 +49,8 @@ class LibraryWriter {
 
  private:
   struct Job {
-    std::optional<HistoryEntry> entry;                  // a history entry, or
-    std::function<LibraryStatus(Library&)> change;      // another change
+    std::optional<HistoryEntry> entry;              // a history entry, or
+    std::function<LibraryStatus(Library&)> change;  // another change
     Done done;
   };
   void Queue(Job job);
@@ -62,14 +62,14 @@ class LibraryWriter {
   const Done problem_;
   const bool check_whole_;
   std::unique_ptr<Library> library_;
-  bool unusable_ = false;  // not a library, damaged or newer: never tried again
+  bool unusable_ = false;      // not a library, damaged or newer: never tried again
   LibraryStatus open_status_;  // why it could not be opened, for the changes dropped
 
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
   std::deque<Job> queue_;
-  uint64_t queued_ = 0;  // jobs ever queued
+  uint64_t queued_ = 0;   // jobs ever queued
   uint64_t handled_ = 0;  // of which written or dropped
   bool stopping_ = false;
   std::thread thread_;

@@ -10,8 +10,8 @@ enum class Class { kSeparator, kWordChar, kCharacter };
 
 struct Decoded {
   Class type = Class::kSeparator;
-  char ascii = 0;       // kWordChar: the character as lower-case ASCII
-  size_t size = 1;      // bytes taken from the text
+  char ascii = 0;   // kWordChar: the character as lower-case ASCII
+  size_t size = 1;  // bytes taken from the text
 };
 
 bool IsSeparator(uint32_t c) {
@@ -120,11 +120,11 @@ std::string SearchWords(std::string_view utf8) {
 
 std::vector<SearchPiece> SearchPieces(std::string_view utf8) {
   std::vector<SearchPiece> pieces;
-  ForEachPiece(utf8, [&](SearchPiece piece, const std::vector<std::string_view>& run,
-                         const std::string&) {
-    for (std::string_view c : run) piece.text += c;
-    pieces.push_back(std::move(piece));
-  });
+  ForEachPiece(
+      utf8, [&](SearchPiece piece, const std::vector<std::string_view>& run, const std::string&) {
+        for (std::string_view c : run) piece.text += c;
+        pieces.push_back(std::move(piece));
+      });
   return pieces;
 }
 

@@ -51,6 +51,7 @@ std::string IndexQuery(const std::vector<SearchPiece>& pieces, bool exact_only =
 
 // Whether `values` (a title, a nick, an id...) hold every piece of `pieces`: the definition of
 // a match, which the index only narrows down.
-bool TextMatches(const std::vector<SearchPiece>& pieces, const std::vector<std::string_view>& values);
+bool TextMatches(const std::vector<SearchPiece>& pieces,
+                 const std::vector<std::string_view>& values);
 
 }  // namespace vendrix::library

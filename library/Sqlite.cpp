@@ -107,9 +107,9 @@ Statement& Statement::Bind(int index, int64_t value) {
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
-  db_.Check(sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT,
-                                SQLITE_UTF8),
-            "");
+  db_.Check(
+      sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
+      "");
   return *this;
 }
 

@@ -145,8 +145,8 @@ TEST_F(CliLibraryTest, HistoryFiltersPagesAndPrintsEachFormat) {
   }
   struct Case {
     std::vector<std::string> args;
-    size_t rows;              // without the header
-    std::string first_id;     // of the first row, when there is one
+    size_t rows;           // without the header
+    std::string first_id;  // of the first row, when there is one
   };
   const Case cases[] = {
       {{}, 100, "5000002499"},
@@ -179,8 +179,9 @@ TEST_F(CliLibraryTest, HistoryFiltersPagesAndPrintsEachFormat) {
   EXPECT_NE(csv.out.find(",\"'=HYPERLINK(\"\"x\"\") 女装\","), std::string::npos)
       << "no formula in a spreadsheet: " << csv.out;
   auto json = Cli({"history", "--limit", "2", "--format", "json"});
-  EXPECT_TRUE(json.out.starts_with("[{\"time\":\"2026-12-01T20:49:00.000Z\",\"kind\":\"item\","
-                                   "\"id\":\"5000002499\",\"nick\":\"甜甜小铺\""))
+  EXPECT_TRUE(
+      json.out.starts_with("[{\"time\":\"2026-12-01T20:49:00.000Z\",\"kind\":\"item\","
+                           "\"id\":\"5000002499\",\"nick\":\"甜甜小铺\""))
       << json.out;
 
   auto cleared = Cli({"history", "clear", "--before", "2026-12-01"});
@@ -190,8 +191,9 @@ TEST_F(CliLibraryTest, HistoryFiltersPagesAndPrintsEachFormat) {
   EXPECT_EQ(TsvRows(Cli({"history", "--search", "女装", "--limit", "5000"}).out).size(), 180u)
       << "the search index lost the entries cleared";
   EXPECT_EQ(Cli({"history", "clear"}).out, "removed 1250 entries\n");
-  EXPECT_EQ(Cli({"history"}).out, "time\tkind\tid\tnick\ttitle\tprice\tcommission_rate\t"
-                                   "click_url\taction\n");
+  EXPECT_EQ(Cli({"history"}).out,
+            "time\tkind\tid\tnick\ttitle\tprice\tcommission_rate\t"
+            "click_url\taction\n");
 }
 
 TEST_F(CliLibraryTest, SavedShopsAndItemsAreLookedUpListedAndRemoved) {
@@ -201,12 +203,12 @@ TEST_F(CliLibraryTest, SavedShopsAndItemsAreLookedUpListedAndRemoved) {
   ASSERT_EQ(shop.exit_code, 0) << shop.err;
   auto rows = TsvRows(shop.out);
   ASSERT_EQ(rows.size(), 2u) << shop.out;
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"kind", "id", "nick", "title", "note",
-                                               "saved_at", "location", "level"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"kind", "id", "nick", "title", "note", "saved_at",
+                                               "location", "level"}));
   rows[1].erase(rows[1].begin() + 5);  // saved_at
-  EXPECT_EQ(rows[1], (std::vector<std::string>{"shop", seller.sid, seller.nick, seller.shop_title,
-                                               "主推店", Location(seller),
-                                               std::to_string(seller.level)}));
+  EXPECT_EQ(rows[1],
+            (std::vector<std::string>{"shop", seller.sid, seller.nick, seller.shop_title, "主推店",
+                                      Location(seller), std::to_string(seller.level)}));
   auto saved_item = Cli({"saved", "add", "item", item.iid});
   ASSERT_EQ(saved_item.exit_code, 0) << saved_item.err;
   rows = TsvRows(saved_item.out);
@@ -322,13 +324,15 @@ TEST_F(CliLibraryTest, AnUnusableLibraryIsNamedAndLeftAsItWas) {
       EXPECT_EQ(result.exit_code, 1) << c.args[0] << " " << c.args[1];
       EXPECT_TRUE(result.err.starts_with("vendrix-cli: the library " + path + " " + f.says) &&
                   result.err.ends_with("; it is left as it is\n"))
-          << c.args[0] << " " << c.args[1] << "\n" << result.err;
+          << c.args[0] << " " << c.args[1] << "\n"
+          << result.err;
     }
     auto converted = Cli({"convert", "item", item.iid}, env);
     EXPECT_EQ(converted.exit_code, 0);
     EXPECT_TRUE(converted.out.starts_with(sandbox_->Base() + "click?kind=item")) << converted.out;
     EXPECT_TRUE(converted.err.starts_with("vendrix-cli: nothing was recorded in the history: the "
-                                          "library " + path + " " + f.says) &&
+                                          "library " +
+                                          path + " " + f.says) &&
                 converted.err.ends_with("; it is left as it is\n"))
         << converted.err;
 
@@ -356,7 +360,9 @@ TEST_F(CliLibraryTest, WritersAtOnceLoseNothing) {
     library::LibraryWriter window(LibraryPath(),
                                   [&](const LibraryStatus& s) { problems.push_back(s); });
     for (int i = 0; i < 300; ++i) {
-      window.Record({.id = "w" + std::to_string(i), .title = "点击", .click_url = "http://x/",
+      window.Record({.id = "w" + std::to_string(i),
+                     .title = "点击",
+                     .click_url = "http://x/",
                      .action = library::HistoryAction::kOpened});
       if (i % 50 == 0) window.SaveShop({.nick = "s" + std::to_string(i)}, std::nullopt);
       std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -389,7 +395,9 @@ TEST_F(CliLibraryTest, BackupWhileAnotherProcessWritesIsConsistent) {
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(std::filesystem::exists(copy + "-wal")) << "one file, nothing beside it";
     sql::Database db(copy, sql::Database::Mode::kReadOnly);
-    EXPECT_EQ(db.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
+    EXPECT_EQ(
+        db.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"),
+        0);
     int64_t count = db.QueryInt("SELECT count(*) FROM history");
     EXPECT_GE(count, 100);
     // The writer records w-0, w-1, ... in turn: a moment of it holds the first `count`.

@@ -58,9 +58,9 @@ void MakeNewer(const std::string& path, int version, int readable_by) {
 struct Case {
   const char* name;
   std::function<void(const std::string& path)> make;
-  Code open_write;  // what opening it for writing gives
-  Code open_read;   // and for reading
-  Code writer;      // what the window's writer reports
+  Code open_write;        // what opening it for writing gives
+  Code open_read;         // and for reading
+  Code writer;            // what the window's writer reports
   bool readable = false;  // opened for reading, its history reads
   bool in_use = false;    // a newer Vendrix has it open meanwhile, its log beside it
 };
@@ -80,8 +80,9 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
   std::unique_ptr<sql::Database> newer;
   if (c.in_use) {
     newer = std::make_unique<sql::Database>(path, sql::Database::Mode::kReadWrite);
-    newer->Execute("INSERT INTO saved_shop(nick, shop_id, title, location, level, note, saved_at)"
-                   " VALUES('x', '1', '', '', 0, '', 0)");
+    newer->Execute(
+        "INSERT INTO saved_shop(nick, shop_id, title, location, level, note, saved_at)"
+        " VALUES('x', '1', '', '', 0, '', 0)");
   }
   const std::string before = FileBytes(path);
   const std::set<std::string> files_before = FilesIn(folder.Path() + "/vendrix");
@@ -145,13 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"TextFile",
              [](const std::string& p) { test::WriteFile(p, "名字\t电话\n张三\t123\n"); },
              Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
-        Case{"EmptyFile", [](const std::string& p) { test::WriteFile(p, ""); },
-             Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
+        Case{"EmptyFile", [](const std::string& p) { test::WriteFile(p, ""); }, Code::kNotALibrary,
+             Code::kNotALibrary, Code::kNotALibrary},
         Case{"AnotherProgramsDatabase",
              [](const std::string& p) {
                sql::Database db(p, sql::Database::Mode::kCreate);
-               db.Execute("PRAGMA application_id = 1297498673; PRAGMA journal_mode = WAL;"
-                          "CREATE TABLE history(x); INSERT INTO history VALUES('theirs');");
+               db.Execute(
+                   "PRAGMA application_id = 1297498673; PRAGMA journal_mode = WAL;"
+                   "CREATE TABLE history(x); INSERT INTO history VALUES('theirs');");
              },
              Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
         Case{"DatabaseWithoutAnApplicationId",
@@ -183,15 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
                Overwrite(p, static_cast<size_t>(root - 1) * 4096, 12);
              },
              Code::kOk, Code::kOk, Code::kDamaged},
-        Case{"NewerLibraryThisVersionCanRead",
-             [](const std::string& p) { MakeNewer(p, 3, 2); }, Code::kNewer, Code::kOk,
-             Code::kNewer, true},
-        Case{"NewerLibraryThisVersionCannotRead",
-             [](const std::string& p) { MakeNewer(p, 4, 3); }, Code::kNewer, Code::kNewer,
-             Code::kNewer},
-        Case{"NewerLibraryInUseByTheNewerVersion",
-             [](const std::string& p) { MakeNewer(p, 3, 2); }, Code::kNewer, Code::kOk,
-             Code::kNewer, true, true}),
+        Case{"NewerLibraryThisVersionCanRead", [](const std::string& p) { MakeNewer(p, 3, 2); },
+             Code::kNewer, Code::kOk, Code::kNewer, true},
+        Case{"NewerLibraryThisVersionCannotRead", [](const std::string& p) { MakeNewer(p, 4, 3); },
+             Code::kNewer, Code::kNewer, Code::kNewer},
+        Case{"NewerLibraryInUseByTheNewerVersion", [](const std::string& p) { MakeNewer(p, 3, 2); },
+             Code::kNewer, Code::kOk, Code::kNewer, true, true}),
     Name);
 
 // A process writing in a loop, killed at random moments: after each kill the file is sound,

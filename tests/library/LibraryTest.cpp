@@ -1,12 +1,11 @@
 // The library against real SQLite files in temporary folders: the history's order and pages,
 // saved entries, a file of the first version brought up to date, and the writer thread that
 // never keeps the window waiting.
-#include "library/Library.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "library/Library.h"
 #include "library/LibrarySchema.h"
 #include "library/LibraryWriter.h"
 #include "library/Sqlite.h"
@@ -65,9 +64,12 @@ TEST(LibraryTest, HistoryIsNewestFirstTiesLastRecordedFirst_PagesNeitherSkipNorR
   const int64_t day = *ParseDay("2026-12-09");
   const int64_t noon = day + 12 * 3600 * 1000;
   std::vector<HistoryEntry> entries = {
-      Entry("a", noon),  Entry("b", noon), Entry("c", noon),
+      Entry("a", noon),
+      Entry("b", noon),
+      Entry("c", noon),
       Entry("d", day - 1),  // the evening before
-      Entry("e", noon + 5), Entry("f", noon + 2, EntryKind::kShop, "女装店"),
+      Entry("e", noon + 5),
+      Entry("f", noon + 2, EntryKind::kShop, "女装店"),
       Entry("g", noon + 3, EntryKind::kItem, "韩版女装"),
   };
   ASSERT_TRUE(library->Record(entries).Ok());
@@ -118,8 +120,12 @@ TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
   ASSERT_TRUE(library->SaveShop(shop, std::nullopt).Ok());
   SavedShop other{.nick = "quillfern01", .shop_id = "60000020", .title = "Quill"};
   ASSERT_TRUE(library->SaveShop(other, std::nullopt).Ok());
-  SavedItem item{.item_id = "5000000385", .nick = "甜甜小铺", .title = "连衣裙",
-                 .price = "99.00", .commission_rate = "1250", .commission = "12.37",
+  SavedItem item{.item_id = "5000000385",
+                 .nick = "甜甜小铺",
+                 .title = "连衣裙",
+                 .price = "99.00",
+                 .commission_rate = "1250",
+                 .commission = "12.37",
                  .click_url = "http://s.click.example/t?e=1"};
   ASSERT_TRUE(library->SaveItem(item, "夏季").Ok());
   item.price = "89.00";
@@ -256,7 +262,9 @@ TEST(LibraryTest, MigratesAFileOfTheFirstVersion) {
     sql::Database file(folder.Library(), sql::Database::Mode::kReadWrite);
     EXPECT_EQ(file.QueryInt("PRAGMA user_version"), schema::kVersion);
     EXPECT_EQ(file.QueryInt("SELECT value FROM meta WHERE key = 'last_compatible_version'"), 1);
-    EXPECT_EQ(file.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
+    EXPECT_EQ(
+        file.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"),
+        0);
   }
   library = MustOpen(folder.Library());
   HistoryEntry added = Entry("5000000999", 0, EntryKind::kItem, "女装外套");
@@ -272,7 +280,8 @@ TEST(LibraryTest, TheWriterNeverWaitsForTheFile_AndLosesNothing) {
   {
     LibraryWriter writer(folder.Library(), [&](const LibraryStatus& s) { problems.push_back(s); });
     // Another process holds the file's write lock for now: recording returns all the same.
-    auto holder = std::make_unique<sql::Database>(folder.Library(), sql::Database::Mode::kReadWrite);
+    auto holder =
+        std::make_unique<sql::Database>(folder.Library(), sql::Database::Mode::kReadWrite);
     holder->Execute("BEGIN IMMEDIATE");
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

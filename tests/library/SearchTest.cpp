@@ -19,10 +19,10 @@ struct Sample {
 // Each line is built to be found by some searches and missed by others that look alike.
 constexpr Sample kSamples[] = {
     {"1001", "2024新款女装连衣裙 包邮", "甜甜小铺"},
-    {"1002", "韩版女士装饰手链", "quillfern01"},           // 女 and 装, not 女装
-    {"1003", "【包邮】女装半身裙", "Sunny_Shop88"},         // 】 ends the run 包邮
-    {"1004", "衣裙连衣 测试", "阿木木"},                    // the pairs of 连衣裙, not in order
-    {"1005", "连衣 裙子", "ＱＵＩＬＬ全角"},                // full-width letters
+    {"1002", "韩版女士装饰手链", "quillfern01"},     // 女 and 装, not 女装
+    {"1003", "【包邮】女装半身裙", "Sunny_Shop88"},  // 】 ends the run 包邮
+    {"1004", "衣裙连衣 测试", "阿木木"},             // the pairs of 连衣裙, not in order
+    {"1005", "连衣 裙子", "ＱＵＩＬＬ全角"},         // full-width letters
     {"5000000385", "Apple iPhone 手机壳", "digital_store12"},
 };
 
@@ -75,34 +75,34 @@ TEST_P(SearchTest, HistoryAndSavedEntriesFindTheSame) {
   EXPECT_EQ(found, c.ids) << "saved items, search '" << c.search << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Searches, SearchTest,
-    ::testing::Values(
-        // Two characters, anywhere in a run; not when they stand apart.
-        Case{"女装", {"1001", "1003"}},
-        Case{"款女", {"1001"}},
-        // Three: all in a row, not only their pairs somewhere.
-        Case{"连衣裙", {"1001"}},
-        // One: at the start, inside or at the end of a run.
-        Case{"裙", {"1001", "1003", "1004", "1005"}},
-        Case{"装", {"1001", "1002", "1003"}},
-        Case{"裤", {}},
-        // Every piece, in any of the values; punctuation ends a run.
-        Case{"包邮 女装", {"1001", "1003"}},
-        Case{"包邮女装", {}},
-        Case{"女装 甜甜", {"1001"}},
-        Case{"2024新款", {"1001"}},
-        // ASCII words from their start, any letter case, full-width too.
-        Case{"quill", {"1002", "1005"}},
-        Case{"QUILL", {"1002", "1005"}},
-        Case{"fern", {}},
-        Case{"shop88", {"1003"}},
-        Case{"iphone 手机", {"5000000385"}},
-        // Ids whole or by their start.
-        Case{"5000000385", {"5000000385"}},
-        Case{"500000", {"5000000385"}},
-        Case{"1001", {"1001"}}),
-    CaseName);
+const Case kCases[] = {
+    // Two characters, anywhere in a run; not when they stand apart.
+    {"女装", {"1001", "1003"}},
+    {"款女", {"1001"}},
+    // Three: all in a row, not only their pairs somewhere.
+    {"连衣裙", {"1001"}},
+    // One: at the start, inside or at the end of a run.
+    {"裙", {"1001", "1003", "1004", "1005"}},
+    {"装", {"1001", "1002", "1003"}},
+    {"裤", {}},
+    // Every piece, in any of the values; punctuation ends a run.
+    {"包邮 女装", {"1001", "1003"}},
+    {"包邮女装", {}},
+    {"女装 甜甜", {"1001"}},
+    {"2024新款", {"1001"}},
+    // ASCII words from their start, any letter case, full-width too.
+    {"quill", {"1002", "1005"}},
+    {"QUILL", {"1002", "1005"}},
+    {"fern", {}},
+    {"shop88", {"1003"}},
+    {"iphone 手机", {"5000000385"}},
+    // Ids whole or by their start.
+    {"5000000385", {"5000000385"}},
+    {"500000", {"5000000385"}},
+    {"1001", {"1001"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Searches, SearchTest, ::testing::ValuesIn(kCases), CaseName);
 
 }  // namespace
 }  // namespace vendrix::library
