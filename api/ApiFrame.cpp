@@ -93,7 +93,7 @@ namespace {
 // reply of some other shape.
 CallFailure ReplyWithout(XmlNode root, const std::string& presence) {
   if (root.Name() != "error_response") {
-    return {CallFailure::kReply, 0, "the reply has no " + presence + " element"};
+    return {CallFailure::kNoResult, 0, "the reply has no " + presence + " element"};
   }
   auto text = [&root](const char* name) {
     XmlNode child = root.FindChild(name);
@@ -126,6 +126,8 @@ std::string DescribeFailure(const CallFailure& failure) {
       }
       return text;
     }
+    case CallFailure::kNoResult:
+      return "the platform returned nothing (" + failure.message + ")";
     case CallFailure::kTransport:
     case CallFailure::kHttpStatus:
     case CallFailure::kReply:

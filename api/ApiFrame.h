@@ -96,6 +96,8 @@ struct CallFailure {
     kHttpStatus,  // an HTTP error status
     kPlatform,    // the platform's error reply
     kReply,       // a reply that could not be read or lacks what the call needs
+    kNoResult,    // a well-formed reply without the call's result: how the platform answers
+                  // when it has nothing for the call (no such user, an item it does not convert)
   };
   Kind kind = kNone;
   int code = 0;          // the HTTP status, or the platform's code

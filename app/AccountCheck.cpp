@@ -244,6 +244,10 @@ AccountAdvice ExplainAccountFailure(const CallFailure& failure, const std::strin
                   message + ". Check the gateway address, or try again later.",
               "网关没有返回开放平台的回复，而是 HTTP 错误：" + message +
                   "。请检查网关地址，或稍后再试。"};
+    case CallFailure::kNoResult:
+      return {"The platform answered without a result (" + message +
+                  "). Check the configuration's names for this call, or try again later.",
+              "开放平台的回复中没有结果（" + message + "）。请检查配置中此调用的名称，或稍后再试。"};
     case CallFailure::kReply:
       return {"The platform's reply could not be read: " + message +
                   ". Check the gateway address, or try again later.",

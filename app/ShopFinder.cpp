@@ -450,8 +450,15 @@ bool ShopFinder::RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup) {
 
 bool ShopFinder::RunConversion(ConversionJob& job) {
   job.click_url.clear();
+  job.title.clear();
+  job.nick.clear();
+  job.price.clear();
+  job.commission_rate.clear();
+  job.commission.clear();
   job.failure = {};
   std::string address;
+  const TaobaokeConvertInfo* item = nullptr;
+  const TaobaokeShopInfo* shop = nullptr;
   if (job.kind == ConversionJob::kItem) {
     const ATaobaokeConvertInfo* table = nullptr;
     if (!TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
@@ -467,11 +474,12 @@ bool ShopFinder::RunConversion(ConversionJob& job) {
       const TaobaokeConvertInfo& row = (*table)[k];
       any_iid = any_iid || !row.iid.empty();
       if (row.iid == job.item_cond.iids) {
-        address = row.click_url;
+        item = &row;
         break;
       }
     }
-    if (!any_iid && rows > 0) address = (*table)[0].click_url;
+    if (!any_iid && rows > 0) item = &(*table)[0];
+    if (item != nullptr) address = item->click_url;
   } else {
     const ATaobaokeShopInfo* table = nullptr;
     // The table keeps rows of earlier calls: a reply without shops must not open the last one.
@@ -481,12 +489,23 @@ bool ShopFinder::RunConversion(ConversionJob& job) {
       return false;
     }
     if (TaobaokeShop1.RowsWritten() == 0) return false;
-    address = (*table)[0].click_url;
+    shop = &(*table)[0];
+    address = shop->click_url;
   }
   // An address the platform left empty, or one that is not an http(s) address (an option for
   // the browser, a file: address), goes nowhere.
   if (!IsWebAddress(address)) return false;
   job.click_url = address;
+  if (item != nullptr) {
+    job.title = item->title;
+    job.nick = item->nick;
+    job.price = item->price;
+    job.commission_rate = item->commission_rate;
+    job.commission = item->commission;
+  } else if (shop != nullptr) {
+    job.title = shop->shop_title;
+    job.commission_rate = shop->commission_rate;
+  }
   return true;
 }
 

@@ -53,6 +53,14 @@ struct ConversionJob {
   TaobaokeShopName shop_name;
   TaobaokeShopXML shop_xml;
   std::string click_url;  // the web address this conversion wrote; empty when none
+  // What the reply said of the item or shop it converted (GBK, as given), for the history:
+  // an item's title, seller's nick, price, commission rate and commission; a shop's title
+  // and commission rate. Empty when the reply did not say.
+  std::string title;
+  std::string nick;
+  std::string price;
+  std::string commission_rate;
+  std::string commission;
   // Why there is none: the call's failure (for a shop link, the shop lookup's while its row has
   // no shop); kind kNone when the platform answered without a web address for it.
   CallFailure failure;

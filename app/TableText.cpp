@@ -90,50 +90,69 @@ std::string JsonString(std::string_view utf8) {
   return out + "\"";
 }
 
-std::string TableText(const std::vector<TableColumn>& columns,
-                      const std::vector<std::vector<std::string>>& rows, TableFormat format,
-                      bool tsv_header) {
+TableWriter::TableWriter(std::vector<TableColumn> columns, TableFormat format, bool tsv_header)
+    : columns_(std::move(columns)), format_(format), tsv_header_(tsv_header) {}
+
+std::string TableWriter::Begin() const {
+  std::vector<std::string> header;
+  for (const TableColumn& column : columns_) header.push_back(column.name);
+  switch (format_) {
+    case TableFormat::kTsv: {
+      if (!tsv_header_) return "";
+      std::string out;
+      for (size_t i = 0; i < header.size(); ++i) out += (i > 0 ? "\t" : "") + CellText(header[i]);
+      return out + "\n";
+    }
+    case TableFormat::kCsv:
+      return std::string(kCsvByteOrderMark) + CsvLine(header);
+    case TableFormat::kJson:
+      break;
+  }
+  return "[";
+}
+
+std::string TableWriter::Rows(const std::vector<std::vector<std::string>>& rows) {
   // Every row as wide as the header, whatever it was given.
   auto cells = [&](const std::vector<std::string>& row) {
-    std::vector<std::string> out(columns.size());
+    std::vector<std::string> out(columns_.size());
     for (size_t i = 0; i < out.size() && i < row.size(); ++i) out[i] = row[i];
     return out;
   };
-  std::vector<std::string> header;
-  for (const TableColumn& column : columns) header.push_back(column.name);
-
   std::string out;
-  switch (format) {
-    case TableFormat::kTsv: {
-      auto line = [&](const std::vector<std::string>& row) {
+  for (const auto& given : rows) {
+    std::vector<std::string> row = cells(given);
+    switch (format_) {
+      case TableFormat::kTsv:
         for (size_t i = 0; i < row.size(); ++i) out += (i > 0 ? "\t" : "") + CellText(row[i]);
         out += "\n";
-      };
-      if (tsv_header) line(header);
-      for (const auto& row : rows) line(cells(row));
-      break;
-    }
-    case TableFormat::kCsv:
-      out += kCsvByteOrderMark;
-      out += CsvLine(header);
-      for (const auto& row : rows) out += CsvLine(cells(row));
-      break;
-    case TableFormat::kJson:
-      out += "[";
-      for (size_t r = 0; r < rows.size(); ++r) {
-        out += r > 0 ? ",\n {" : "{";
-        std::vector<std::string> row = cells(rows[r]);
-        for (size_t i = 0; i < columns.size(); ++i) {
+        break;
+      case TableFormat::kCsv:
+        out += CsvLine(row);
+        break;
+      case TableFormat::kJson:
+        out += written_ > 0 ? ",\n {" : "{";
+        for (size_t i = 0; i < columns_.size(); ++i) {
           if (i > 0) out += ",";
-          bool bare = columns[i].number && IsJsonNumber(row[i]);
-          out += JsonString(columns[i].name) + ":" + (bare ? row[i] : JsonString(row[i]));
+          bool bare = columns_[i].number && IsJsonNumber(row[i]);
+          out += JsonString(columns_[i].name) + ":" + (bare ? row[i] : JsonString(row[i]));
         }
         out += "}";
-      }
-      out += "]\n";
-      break;
+        break;
+    }
+    ++written_;
   }
   return out;
+}
+
+std::string TableWriter::End() const { return format_ == TableFormat::kJson ? "]\n" : ""; }
+
+std::string TableText(const std::vector<TableColumn>& columns,
+                      const std::vector<std::vector<std::string>>& rows, TableFormat format,
+                      bool tsv_header) {
+  TableWriter writer(columns, format, tsv_header);
+  std::string out = writer.Begin();
+  out += writer.Rows(rows);
+  return out + writer.End();
 }
 
 std::string SellersText(const std::vector<SellerRow>& rows, TableFormat format,

@@ -55,6 +55,22 @@ std::string TableText(const std::vector<TableColumn>& columns,
                       const std::vector<std::vector<std::string>>& rows, TableFormat format,
                       bool tsv_header = true);
 
+// The same table written a part at a time, for a table too long to hold at once: Begin(),
+// then Rows() for each part, then End(); together they are what TableText writes.
+class TableWriter {
+ public:
+  TableWriter(std::vector<TableColumn> columns, TableFormat format, bool tsv_header = true);
+  std::string Begin() const;
+  std::string Rows(const std::vector<std::vector<std::string>>& rows);
+  std::string End() const;
+
+ private:
+  std::vector<TableColumn> columns_;
+  TableFormat format_;
+  bool tsv_header_;
+  size_t written_ = 0;  // rows so far
+};
+
 // The sellers as the search prints them: TSV nick, location, level (no header, unless
 // `tsv_header`); CSV with the header nick,location,level; JSON objects {"nick", "location",
 // "level" (a number)}.

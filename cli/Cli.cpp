@@ -14,6 +14,7 @@
 #include "cli/CliAccount.h"
 #include "cli/CliCall.h"
 #include "cli/CliFinder.h"
+#include "cli/CliLibrary.h"
 #include "cli/CliText.h"
 #include "config/XMLData.h"
 #include "platform/CodePage.h"
@@ -39,6 +40,13 @@ constexpr const char* kUsageText =
     "       vendrix-cli shop NICK\n"
     "       vendrix-cli items NICK [--count N] [--format tsv|csv|json]\n"
     "       vendrix-cli convert item IID | shop NICK | address ADDRESS [--open]\n"
+    "       vendrix-cli history [--kind item|shop] [--search TEXT] [--since YYYY-MM-DD]\n"
+    "                           [--limit N] [--format tsv|csv|json]\n"
+    "       vendrix-cli history clear [--before YYYY-MM-DD]\n"
+    "       vendrix-cli saved add shop NICK | item IID [--note TEXT]\n"
+    "       vendrix-cli saved remove shop NICK | item IID\n"
+    "       vendrix-cli saved list [--kind shop|item] [--search TEXT] [--format tsv|csv|json]\n"
+    "       vendrix-cli library backup FILE\n"
     "       vendrix-cli account set --app-key KEY [--nick NICK] | show | clear | test\n"
     "       vendrix-cli COMMAND --help\n"
     "       vendrix-cli --help | --version\n";
@@ -115,7 +123,10 @@ constexpr CommandHelp kCommandHelp[] = {
      "  any address on a shop's own host, such as https://shopDIGITS.taobao.com/.\n"
      "A short share link (m.tb.cn, s.click.taobao.com) cannot be read without opening it.\n"
      "--open also opens the click address in the web browser (BROWSER, else xdg-open); only\n"
-     "http(s) addresses are printed or opened.\n"},
+     "http(s) addresses are printed or opened.\n"
+     "The address goes into the history (see vendrix-cli history --help), as opened with\n"
+     "--open, else as printed, unless VENDRIX_HISTORY=off. When the library cannot be used,\n"
+     "the address is printed all the same and stderr says that nothing was recorded.\n"},
     {"account",
      "usage: vendrix-cli account set --app-key KEY [--nick NICK]\n"
      "       vendrix-cli account show\n"
@@ -142,6 +153,41 @@ constexpr CommandHelp kCommandHelp[] = {
      "         trip and exits 0 when they do; otherwise says on stderr what to fix (the secret,\n"
      "         the application key, the computer's clock, the call limit, a permission, the\n"
      "         nick) and exits 1.\n"},
+    {"history",
+     "usage: vendrix-cli history [--kind item|shop] [--search TEXT] [--since YYYY-MM-DD]\n"
+     "                           [--limit N] [--format tsv|csv|json]\n"
+     "       vendrix-cli history clear [--before YYYY-MM-DD]\n"
+     "Every affiliate address Vendrix handed over (opened, copied or printed), newest first,\n"
+     "from the library ($XDG_DATA_HOME/vendrix/vendrix.db). Columns: time (UTC, ISO 8601\n"
+     "with milliseconds), kind, id, nick, title, price, commission_rate (hundredths of a\n"
+     "percent), click_url, action; a header line first (JSON: objects with those keys).\n"
+     "  --kind K                item or shop\n"
+     "  --search TEXT           entries whose title, nick or id hold every part of TEXT:\n"
+     "                          Chinese anywhere (女装), letters and digits at the start of a\n"
+     "                          word (an id, the start of a nick); letter case ignored\n"
+     "  --since YYYY-MM-DD      entries from that day on (UTC)\n"
+     "  --limit N               at most N entries (default 100)\n"
+     "  --format F              tsv (default), csv (UTF-8 with BOM, CRLF) or json\n"
+     "history clear removes every entry, or with --before those before that day (UTC).\n"},
+    {"saved",
+     "usage: vendrix-cli saved add shop NICK [--note TEXT]\n"
+     "       vendrix-cli saved add item IID [--note TEXT]\n"
+     "       vendrix-cli saved remove shop NICK | item IID\n"
+     "       vendrix-cli saved list [--kind shop|item] [--search TEXT] [--format tsv|csv|json]\n"
+     "The shops and items kept in the library. add looks the shop up (its shop id, title,\n"
+     "place and credit level) or converts the item (its title, price, commission rate,\n"
+     "commission and click address; not a history entry), and prints what it saved; saving\n"
+     "again updates it, keeping its note unless --note gives another. remove exits 1 when\n"
+     "nothing is saved under that name. list: the latest saved first; columns kind, id,\n"
+     "nick, title, note, saved_at, then location and level for shops, price,\n"
+     "commission_rate, commission and click_url for items; --search as for history, the note\n"
+     "included.\n"},
+    {"library",
+     "usage: vendrix-cli library backup FILE\n"
+     "Writes a consistent copy of the library to FILE while the window or other commands go\n"
+     "on using it (SQLite's online backup: copying vendrix.db alone would lose what its\n"
+     "write-ahead log holds). A FILE that exists is replaced only when it is a Vendrix\n"
+     "library (an earlier backup).\n"},
 };
 
 int Usage(const std::string& problem) {
@@ -239,6 +285,9 @@ int RunCommand(int argc, char** argv) {
                                                 : command == "convert"    ? RunConvert
                                                 : command == "items"      ? RunItems
                                                 : command == "account"    ? RunAccount
+                                                : command == "history"    ? RunHistory
+                                                : command == "saved"      ? RunSaved
+                                                : command == "library"    ? RunLibrary
                                                                           : nullptr;
   // `account test` makes platform calls; the account's other subcommands keep to the account.
   if (command == "account" && !args.empty() && args[0] == "test") {

@@ -6,6 +6,7 @@
 #include "app/ShopFinder.h"
 #include "app/ShopItems.h"
 #include "app/TableText.h"
+#include "cli/CliLibrary.h"
 #include "cli/CliText.h"
 #include "platform/CodePage.h"
 
@@ -46,8 +47,10 @@ size_t PrepareRow(ShopFinder& finder, const std::string& nick, bool look_up) {
   finder.Sellers().assign(1, Info{});
   finder.Sellers()[0].nick = nick;
   if (look_up && !finder.LookUpSellers(1)) {
-    std::cerr << "vendrix-cli: the user lookup of '" << CellText(GbkToUtf8(nick))
-              << "' failed: " << cli::Why(finder.TaobaoUsers1.LastFailure())
+    const CallFailure& failure = finder.TaobaoUsers1.LastFailure();
+    std::cerr << "vendrix-cli: the user lookup of '" << CellText(GbkToUtf8(nick)) << "' "
+              << (failure.kind == CallFailure::kNoResult ? "found no such user"
+                                                         : "failed: " + cli::Why(failure))
               << "; the page shows no location or credit\n";
   }
   return 0;
@@ -275,13 +278,15 @@ int RunConvert(const std::vector<std::string>& args) {
   };
   bool converted = false;
   CallFailure failure;
+  ConversionJob job;
+  // What the history keeps of it: the id, and the nick when it is known before the reply.
+  std::string id = *value;
+  std::string nick;
+  std::string looked_up_title;
   if (kind == "item" || copied.kind == CopiedAddress::kItem) {
-    converted = finder.OpenItemLink(*value, print);
-    failure = finder.TaobaokeConvert1.LastFailure();
+    job = finder.PrepareItemConversion(*value);
   } else if (copied.kind == CopiedAddress::kShop) {
-    ConversionJob job = finder.PrepareShopConversion(*value);
-    converted = finder.RunConversion(job) && print(job.click_url);
-    failure = job.failure;
+    job = finder.PrepareShopConversion(*value);
   } else {
     size_t row = PrepareRow(finder, *value, false);
     if (!finder.LoadShop(row)) {
@@ -289,10 +294,16 @@ int RunConvert(const std::vector<std::string>& args) {
                 << "' failed: " << cli::Why(finder.TaobaoShop1.LastFailure()) << "\n";
       return kFailed;
     }
-    converted = finder.OpenShopLink(row, print);
-    failure = finder.TaobaokeShop1.LastFailure();
+    const Info& seller = finder.Sellers()[row];
+    id = seller.sid;
+    nick = seller.nick;
+    looked_up_title = seller.title;
+    job = finder.PrepareShopConversion(seller.sid);
   }
-  if (!converted && failure.Failed()) {
+  converted = finder.RunConversion(job) && print(job.click_url);
+  failure = job.failure;
+  // A reply without a result is the platform's answer for what it does not convert.
+  if (!converted && failure.Failed() && failure.kind != CallFailure::kNoResult) {
     std::cerr << "vendrix-cli: the conversion of " << kind << " '" << CellText(operands[1])
               << "' failed: " << cli::Why(failure) << "\n";
     return kFailed;
@@ -304,9 +315,21 @@ int RunConvert(const std::vector<std::string>& args) {
   }
   if (!started) {
     std::cerr << "vendrix-cli: no web browser could be started (BROWSER, else xdg-open)\n";
-    return kFailed;
   }
-  return kOk;
+  // What was printed, or opened, goes into the history.
+  library::HistoryEntry entry;
+  entry.kind = job.kind == ConversionJob::kItem ? library::EntryKind::kItem
+                                                : library::EntryKind::kShop;
+  entry.id = GbkToUtf8(id);
+  entry.nick = GbkToUtf8(job.nick.empty() ? nick : job.nick);
+  entry.title = GbkToUtf8(job.title.empty() ? looked_up_title : job.title);
+  entry.price = GbkToUtf8(job.price);
+  entry.commission_rate = GbkToUtf8(job.commission_rate);
+  entry.click_url = GbkToUtf8(job.click_url);
+  entry.action =
+      open && started ? library::HistoryAction::kOpened : library::HistoryAction::kPrinted;
+  RecordInHistory(std::move(entry));
+  return started ? kOk : kFailed;
 }
 
 int RunItems(const std::vector<std::string>& args) {

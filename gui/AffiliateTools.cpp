@@ -1,13 +1,15 @@
 #include "gui/AffiliateTools.h"
 
 #include <QClipboard>
-#include <algorithm>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolTip>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/TableText.h"
 #include "gui/FailureWords.h"
@@ -43,7 +45,7 @@ void TAffiliateTools::Copy(const std::string& gbk, const QString& status,
                            const CallFailure& failure) {
   if (gbk.empty()) {
     // The clipboard keeps what it held.
-    Say(FailedBecause("推广链接获取失败", failure));
+    Say(LinkFailed(failure));
     return;
   }
   QString text = QString::fromStdString(GbkToUtf8(gbk));
@@ -63,6 +65,8 @@ void TAffiliateTools::Say(const QString& status) {
     note_->setFrameShape(QFrame::Box);
     note_->setMargin(4);
     note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Reasons carry the platform's and servers' own words: text, never markup.
+    note_->setTextFormat(Qt::PlainText);
     note_timer_.setSingleShot(true);
     connect(&note_timer_, &QTimer::timeout, note_, &QWidget::hide);
   }
@@ -114,12 +118,27 @@ void TAffiliateTools::EditSearchConditions() {
   ShowConditionsMarker();
 }
 
+bool TAffiliateTools::ConditionsFitConfiguration() {
+  QString crossed = CrossedBoundText(filters_, finder_.ConfiguredItemCond());
+  if (crossed.isEmpty()) return true;
+  QMessageBox box(QMessageBox::Warning, window_defaults::kProductName,
+                  crossed + QString::fromUtf8("\n请修改更多搜索条件后再搜索。"), QMessageBox::NoButton,
+                  &form_);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* change = box.addButton(QString::fromUtf8("修改条件..."), QMessageBox::AcceptRole);
+  box.addButton(QString::fromUtf8("关闭"), QMessageBox::RejectRole);
+  box.exec();
+  if (box.clickedButton() == change) EditSearchConditions();
+  return false;
+}
+
 void TAffiliateTools::ShowConditionsMarker() {
   // The box's title says when conditions narrow the search, so fewer sellers never puzzle.
   QString conditions = DescribeSearchConditions(filters_);
   form_.GroupBox1->setTitle(
       QString::fromUtf8(conditions.isEmpty() ? "搜索店铺" : "搜索店铺（已设条件）"));
-  form_.GroupBox1->setToolTip(conditions);
+  form_.GroupBox1->setToolTip(conditions.isEmpty() ? QString()
+                                                  : "<qt>" + conditions.toHtmlEscaped() + "</qt>");
 }
 
 }  // namespace vendrix

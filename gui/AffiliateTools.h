@@ -26,6 +26,11 @@ class TAffiliateTools : public QObject {
 
   // The further search conditions, for the next search.
   const SearchFilters& Filters() const { return filters_; }
+  // True when the further conditions fit the configuration's commission bounds. Otherwise
+  // (conditions remembered from a run under another configuration) a search with them could
+  // only find nothing: says which configured bound they cross, offers to change them, and
+  // returns false.
+  bool ConditionsFitConfiguration();
   // The rows the list shows now, for the export.
   void SetRows(std::vector<SellerRow> rows) { rows_ = std::move(rows); }
 

@@ -43,16 +43,23 @@ QString FailureReason(const CallFailure& failure) {
       }
       return QString::fromUtf8("平台拒绝了请求（错误 %1）").arg(detail);
     }
+    case CallFailure::kNoResult:
+      return QString::fromUtf8("平台没有返回结果");
     case CallFailure::kReply:
       return QString::fromUtf8("无法读取平台的回复：%1").arg(message.simplified());
   }
   return QString();
 }
 
-QString FailedBecause(const char* what, const CallFailure& failure) {
-  QString reason = failure.Failed() ? FailureReason(failure)
-                                    : QString::fromUtf8("平台没有给出推广链接");
-  return QString::fromUtf8(what) + QString::fromUtf8("：") + reason;
+QString LinkFailed(const CallFailure& failure) {
+  // A reply without a result is the platform's "nothing": no address for that link.
+  bool answered = !failure.Failed() || failure.kind == CallFailure::kNoResult;
+  return QString::fromUtf8("推广链接获取失败：") +
+         (answered ? QString::fromUtf8("平台没有给出推广链接") : FailureReason(failure));
+}
+
+QString PageFailed(const CallFailure& failure) {
+  return QString::fromUtf8("店铺信息获取失败：") + FailureReason(failure);
 }
 
 QString SearchStepFailed(const SearchFailure& failure) {

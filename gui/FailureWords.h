@@ -12,9 +12,11 @@ namespace vendrix {
 // "服务器返回 HTTP/1.1 502 Bad Gateway", "网络错误：Read Timeout"...
 QString FailureReason(const CallFailure& failure);
 
-// What a note says when `what` (推广链接获取失败, 店铺信息获取失败) happened: `what`, then the
-// reason when the call failed; a conversion the platform answered without an address says so.
-QString FailedBecause(const char* what, const CallFailure& failure);
+// What a note says of a link whose conversion brought no address: 推广链接获取失败, then why
+// (the call's reason, or that the platform gave no address for it).
+QString LinkFailed(const CallFailure& failure);
+// What a note says of a row whose shop lookup or item search failed: 店铺信息获取失败 and why.
+QString PageFailed(const CallFailure& failure);
 
 // The step of a search that failed, with its reason: "第 2 页商品搜索失败：...",
 // "卖家信息查询失败：..." (the first batch) or "第 41-80 位卖家的信息查询失败：...".

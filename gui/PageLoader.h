@@ -26,8 +26,9 @@ class TPageLoader : public QObject {
   using ShopLinkDone = std::function<void(const ShopLinkJob& job)>;
 
   // `page_done` hears of each page load that was not superseded or dropped, `address_done` of
-  // each conversion with its web address (empty when it failed, then with why), `shop_link_done` of each
-  // row's shop converted or not (then with an empty address); all on the window's thread.
+  // each conversion with its web address (empty when it failed, then with why),
+  // `shop_link_done` of each row's shop converted or not (then with an empty address); all on
+  // the window's thread.
   TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done,
               ShopLinkDone shop_link_done, QObject* parent);
   ~TPageLoader() override;

@@ -92,13 +92,25 @@ QString DescribeSearchConditions(const SearchFilters& filters) {
   return parts.join(QString::fromUtf8("；"));
 }
 
+QString CrossedBoundText(const SearchFilters& filters, const TaobaokeItemConditions& configured) {
+  std::optional<CrossedBound> crossed = CrossedCommissionBound(
+      filters, configured.start_commissionRate, configured.end_commissionRate);
+  if (!crossed) return QString();
+  // The configured other side still applies: the search could only find nothing.
+  QString mine = QString::fromStdString(
+      CommissionText(crossed->configured_upper ? filters.commission_low : filters.commission_high));
+  QString theirs = QString::fromStdString(CommissionText(crossed->configured));
+  return QString::fromUtf8(crossed->configured_upper ? "佣金比率下限 %1% 高于配置规定的上限 %2%。"
+                                                     : "佣金比率上限 %1% 低于配置规定的下限 %2%。")
+      .arg(mine, theirs);
+}
+
 TSearchConditionsDialog::TSearchConditionsDialog(const SearchFilters& filters,
                                                  const TaobaokeItemConditions& configured,
                                                  QWidget* parent)
     : QDialog(parent),
       filters_(filters),
-      configured_low_(configured.start_commissionRate),
-      configured_high_(configured.end_commissionRate) {
+      configured_(configured) {
   setWindowTitle(QString::fromUtf8("更多搜索条件"));
   auto* form = new QFormLayout(this);
   Keyword = new QLineEdit(FromGbk(filters.keyword), this);
@@ -156,16 +168,8 @@ void TSearchConditionsDialog::accept() {
       !ParseCommissionRange(rate, filters.commission_low, filters.commission_high)) {
     wrong(CommissionRate, QString::fromUtf8("佣金比率请填写如 5-12.5 的范围（百分比，不超过 100，"
                                             "最多两位小数）。"));
-  } else if (std::optional<CrossedBound> crossed =
-                 CrossedCommissionBound(filters, configured_low_, configured_high_)) {
-    // The configured other side still applies: the search could only find nothing.
-    QString mine = QString::fromStdString(CommissionText(
-        crossed->configured_upper ? filters.commission_low : filters.commission_high));
-    QString theirs = QString::fromStdString(CommissionText(crossed->configured));
-    wrong(CommissionRate,
-          QString::fromUtf8(crossed->configured_upper ? "佣金比率下限 %1% 高于配置规定的上限 %2%。"
-                                                      : "佣金比率上限 %1% 低于配置规定的下限 %2%。")
-              .arg(mine, theirs));
+  } else if (QString crossed = CrossedBoundText(filters, configured_); !crossed.isEmpty()) {
+    wrong(CommissionRate, crossed);
   }
   std::string price = Price->text().trimmed().toStdString();
   if (!price.empty() && !ParsePriceRange(price, filters.price_low, filters.price_high)) {

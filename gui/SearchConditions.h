@@ -18,6 +18,9 @@ SearchFilters LoadSearchConditions();
 void SaveSearchConditions(const SearchFilters& filters);
 // One line for the user, "关键词：包邮；佣金比率：5-12.5%；价格：10元以上"; "" when none is set.
 QString DescribeSearchConditions(const SearchFilters& filters);
+// What is wrong when a commission bound of `filters` crosses the other side of those the
+// configuration set in `configured` ("佣金比率下限 30% 高于配置规定的上限 20%。"); "" when none does.
+QString CrossedBoundText(const SearchFilters& filters, const TaobaokeItemConditions& configured);
 
 class TSearchConditionsDialog : public QDialog {
  public:
@@ -40,8 +43,7 @@ class TSearchConditionsDialog : public QDialog {
 
  private:
   SearchFilters filters_;
-  std::string configured_low_;  // the configuration's commission bounds, hundredths of a percent
-  std::string configured_high_;
+  TaobaokeItemConditions configured_;
 };
 
 }  // namespace vendrix

@@ -56,15 +56,20 @@ void TSellerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
   }
   if (!text.isEmpty()) {
     bool selected = option.state & QStyle::State_Selected;
+    // The colours of the group the style draws the ground in: a list disabled during a search,
+    // or in a window that is not active, has other ones.
+    QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                 : (option.state & QStyle::State_Active) ? QPalette::Active
+                                                                         : QPalette::Inactive;
     QColor color = index.row() == hot_row_ ? HotColor()
-                   : selected              ? item.palette.color(QPalette::HighlightedText)
-                                           : item.palette.color(QPalette::Text);
+                   : selected ? item.palette.color(group, QPalette::HighlightedText)
+                              : item.palette.color(group, QPalette::Text);
     if (selected) {
       // Over the selection the text must stay legible, whatever colours the style chose: the
       // hot colour gives way to the selection's text colour, and that to black or white.
-      QColor ground = item.palette.color(QPalette::Highlight);
-      for (const QColor& fallback :
-           {item.palette.color(QPalette::HighlightedText), QColor(Qt::white), QColor(Qt::black)}) {
+      QColor ground = item.palette.color(group, QPalette::Highlight);
+      for (const QColor& fallback : {item.palette.color(group, QPalette::HighlightedText),
+                                     QColor(Qt::white), QColor(Qt::black)}) {
         if (ContrastRatio(color, ground) >= kLegibleContrast) break;
         if (ContrastRatio(fallback, ground) > ContrastRatio(color, ground)) color = fallback;
       }
@@ -91,7 +96,9 @@ bool TSellerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
     QToolTip::hideText();
     return true;
   }
-  QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+  // A nick is the platform's text: shown as it is, never read as markup.
+  QToolTip::showText(event->globalPos(), "<qt>" + text.toHtmlEscaped() + "</qt>",
+                     view->viewport(), option.rect);
   return true;
 }
 

@@ -20,18 +20,18 @@
 #include "app/ShopPage.h"
 #include "gui/AccountDialog.h"
 #include "gui/AddressLabel.h"
-#include "gui/FailureWords.h"
 #include "gui/AffiliateTools.h"
 #include "gui/BrowserEngine.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
+#include "gui/FailureWords.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
+#include "gui/SellerListView.h"
 #include "gui/StartUpAgain.h"
 #include "gui/StartUpNotice.h"
-#include "gui/SellerListView.h"
 #include "gui/WebPage.h"
 #include "gui/WindowCentring.h"
 #include "gui/WindowKeys.h"
@@ -50,9 +50,7 @@ const QColor kLinkHover(255, 85, 0);
 const char* const kSearchingCaption = "正在搜索卖家,请稍等......";
 const char* const kNothingFound = "没有找到相关卖家";
 // Said over the page for two seconds when a click could not do what it was for.
-const char* const kConversionFailed = "推广链接获取失败";
 const char* const kBrowserFailed = "无法启动浏览器";
-const char* const kShopPageFailed = "店铺信息获取失败";
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
@@ -106,7 +104,7 @@ TForm1::TForm1(Settings settings, QWidget* parent)
         if (use == TPageLoader::Use::kCopy) {
           tools_->Copy(address, QString::fromUtf8("推广链接已复制"), failure);
         } else if (address.empty()) {
-          tools_->Say(FailedBecause(kConversionFailed, failure));
+          tools_->Say(LinkFailed(failure));
         } else {
           OpenLink(address);
           emit LinkOpened(FromGbk(address));
@@ -333,7 +331,7 @@ void TForm1::StartSearch() {
   // Until the end of the last search has been handled, Button1 stays disabled.
   if (Searching.load() || !Button1->isEnabled()) return;
   // Without its configuration no search can run; the window says why instead.
-  if (start_up_->ConfigurationUnreadable()) {
+  if (start_up_->ConfigurationUnreadable() || !tools_->ConditionsFitConfiguration()) {
     SetCaption(window_defaults::kProductName);
     return;
   }
@@ -434,7 +432,10 @@ void TForm1::SearchFailed() {
   emit SearchEnded(false);
   QString text = QString::fromUtf8(kNothingFound);
   for (const QString& failure : search_failures_) text += "\n" + failure;
-  QMessageBox::warning(this, window_defaults::kProductName, text);
+  // The reason carries the platform's own words: text, never markup.
+  QMessageBox box(QMessageBox::Warning, window_defaults::kProductName, text, QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 void TForm1::ListView1Click(const QPoint& position) {
@@ -453,7 +454,7 @@ void TForm1::PageReady(const ShopPageJob& job) {
   finder_.StoreShopPage(job);
   // The page still shows the seller; without the shop or the items it would pass for a shop
   // that has none.
-  if (!job.loaded) tools_->Say(FailedBecause(kShopPageFailed, job.failure));
+  if (!job.loaded) tools_->Say(PageFailed(job.failure));
   loading_row_ = static_cast<int>(job.row);
   page_checks_ = 0;
   confirming_ = false;

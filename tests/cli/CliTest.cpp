@@ -69,6 +69,20 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"convert", "--print", "item", "1"}, "unknown option '--print'"},
       {{"account"}, "account takes set, show, clear or test"},
       {{"account", "test", "now"}, "unexpected argument 'now'"},
+      {{"history", "--limit", "0"}, "--limit takes a number of entries, 1 or more"},
+      {{"history", "--since", "2026-02-29"}, "--since takes a day as YYYY-MM-DD (UTC)"},
+      {{"history", "--kind", "seller"}, "--kind is item or shop"},
+      {{"history", "--search", " 【！】"},
+       "--search '【！】' holds nothing to look for: give letters, digits or Chinese characters"},
+      {{"history", "clear", "--before", "yesterday"}, "--before takes a day as YYYY-MM-DD (UTC)"},
+      {{"history", "--format", "xml"}, "--format is tsv, csv or json"},
+      {{"saved", "add", "shop"}, "saved add takes 'shop NICK' or 'item IID'"},
+      {{"saved", "add", "item", "12a"}, "saved add item takes an item id of digits"},
+      {{"saved", "remove", "item", "1", "--note", "x"}, "unknown option '--note'"},
+      {{"saved", "list", "--kind", "seller"}, "--kind is shop or item"},
+      {{"saved", "clear"}, "saved takes add, remove or list"},
+      {{"library", "restore", "x.db"}, "library takes backup FILE"},
+      {{"library", "backup"}, "library backup takes a FILE"},
   };
   for (const Case& c : cases) {
     auto result = RunProcess(VENDRIX_CLI, c.args);

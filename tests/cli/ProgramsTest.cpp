@@ -38,7 +38,8 @@ TEST(ProgramsTest, HelpAndVersionWithoutADisplay_WrongOptionsExitTwo) {
       {VENDRIX_SANDBOX, {"--help"}, 0, "usage: vendrix-sandbox", ""},
   };
   for (const char* command :
-       {"get", "config", "call", "categories", "search", "shop", "items", "convert", "account"}) {
+       {"get", "config", "call", "categories", "search", "shop", "items", "convert", "account",
+        "history", "saved", "library"}) {
     cases.push_back(
         {VENDRIX_CLI, {command, "--help"}, 0, std::string("usage: vendrix-cli ") + command, ""});
   }

@@ -24,6 +24,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QToolTip>
 #include <QWebEngineView>
@@ -131,8 +132,27 @@ QString TooltipAt(QWidget* widget, QPoint point) {
   EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
   QTest::mouseMove(widget, point);
   if (!QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000)) return QString();
-  return QToolTip::text();
+  // What the user reads: a tooltip in markup shows its text.
+  QString text = QToolTip::text();
+  return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
 }
+
+// Answers every message box that opens, as its OK button would, keeping what each said.
+struct MessageBoxes {
+  MessageBoxes() {
+    QObject::connect(&answer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        said << box->text();
+        for (QAbstractButton* button : box->buttons()) offered << button->text();
+        box->accept();
+      }
+    });
+    answer.start(50);
+  }
+  QStringList said;
+  QStringList offered;  // the buttons of every box, in turn
+  QTimer answer;
+};
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -573,7 +593,7 @@ TEST_F(WindowTest, SearchesBackToBackEachEndWithTheirOwnRows) {
   EXPECT_FALSE(TForm1::Searching.load());
 }
 
-TEST_F(WindowTest, ClickBelowTheLastRowChangesNothing) {
+TEST_F(WindowTest, ListClicksShowTheirRowAndKeepItSelected) {
   StartSandbox();
   form_ = std::make_unique<TForm1>(SandboxSettings());
   form_->SpinEdit1->setValue(3);
@@ -822,7 +842,19 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
   TForm1& f = *form_;
   ASSERT_FALSE(SpreadLink(".title a", QRect(0, 0, 200, 200)).isEmpty());
   auto no_browser = [&] { f.SetLinkOpener([](const std::string&) { return false; }); };
-  auto no_platform = [&] { sandbox_->Stop(); };
+  // Conversions answered by a platform of the test's own.
+  test::FakeGateway platform;
+  const std::string gateway = f.Finder().TaobaokeConvert1.DefaultGateway();
+  auto answering = [&](std::string reply) {
+    return [&, reply] {
+      platform.ServeBody(reply);
+      f.Finder().TaobaokeConvert1.SetDefaultGateway(platform.Url());
+    };
+  };
+  auto no_platform = [&] {
+    f.Finder().TaobaokeConvert1.SetDefaultGateway(gateway);
+    sandbox_->Stop();
+  };
   const struct {
     const char* what;
     std::function<void()> before;
@@ -832,6 +864,13 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
       {"an item, no browser", no_browser, [&] { ClickOnPage(QPoint(100, 100)); }, "无法启动浏览器"},
       {"the vendor's address, no browser", no_browser,
        [&] { QTest::mouseClick(f.Label2, Qt::LeftButton); }, "无法启动浏览器"},
+      {"an item refused, the platform's words holding markup",
+       answering("<error_response><code>7</code><msg>&lt;h1&gt;HACKED&lt;/h1&gt;</msg>"
+                 "</error_response>"),
+       [&] { ClickOnPage(QPoint(100, 100)); },
+       "推广链接获取失败：平台拒绝了请求（错误 7：<h1>HACKED</h1>）"},
+      {"an item the platform answers without a result", answering("<r></r>"),
+       [&] { ClickOnPage(QPoint(100, 100)); }, "推广链接获取失败：平台没有给出推广链接"},
       {"an item, no platform", no_platform, [&] { ClickOnPage(QPoint(100, 100)); },
        "推广链接获取失败：网络错误："},
       {"a row, no platform", no_platform,
@@ -845,6 +884,9 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return Note().startsWith(QString::fromUtf8(click.said)); }, 10000))
         << click.what << ": " << Note().toStdString();
+    // Shown as the words they are: markup would make a heading of them.
+    auto* note = f.findChild<QLabel*>("CopyNote");
+    EXPECT_LT(note->height(), 3 * note->fontMetrics().height()) << click.what;
   }
   EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
       << "the row's page shows all the same";
@@ -888,16 +930,8 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
           << "the notice goes with the start-up";
     }
 
-    QStringList said, offered;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        said << box->text();
-        for (QAbstractButton* button : box->buttons()) offered << button->text();
-        box->accept();
-      }
-    });
-    answer.start(50);
+    MessageBoxes boxes;
+    const QStringList& said = boxes.said;
     form_->FormCreate();
     form_->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 20000)) << start.base;
@@ -909,7 +943,7 @@ TEST_F(WindowTest, StartUpSaysItIsUnderWay_AnUnreadableConfigurationSaysWhy) {
     // It offers the way out: an account of the user's own.
     EXPECT_TRUE(said[0].contains("“账户设置”") && said[0].contains("不经供应商的服务器"))
         << said[0].toStdString();
-    EXPECT_TRUE(offered.contains("账户设置...")) << offered.join(", ").toStdString();
+    EXPECT_TRUE(boxes.offered.contains("账户设置...")) << boxes.offered.join(", ").toStdString();
     EXPECT_EQ(form_->ComboBox1->count(), 0);
     EXPECT_EQ(form_->windowTitle(), "Vendrix");
     // So does every search asked for later.
@@ -982,6 +1016,24 @@ TEST_F(WindowTest, ConditionsNameEveryWrongFieldAndTheConfiguredBoundTheyCross) 
   EXPECT_GT(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=1000",
                       "end_commissionRate=2000", "start_price=100"}),
             0);
+
+  // Conditions remembered from a run under another configuration are checked as well: the
+  // window says which configured bound they cross instead of searching for nothing.
+  SaveSearchConditions({.commission_low = "3000"});
+  form_ = std::make_unique<TForm1>(settings);
+  QString said;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    said = box->text();
+    ClickButton(box, "关闭");
+  });
+  int searched = LogLines({"taobao.taobaoke.items.get", "start_commissionRate=3000"});
+  form_->FormCreate();
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 10000));
+  EXPECT_EQ(said.toStdString(),
+            "佣金比率下限 30% 高于配置规定的上限 20%。\n请修改更多搜索条件后再搜索。");
+  EXPECT_EQ(LogLines({"taobao.taobaoke.items.get", "start_commissionRate=3000"}), searched);
+  SaveSearchConditions({});
 }
 
 // The export starts in the folder saved to last (at first the home folder, there being no
@@ -1103,15 +1155,8 @@ TEST_F(WindowTest, OwnCredentialsStandInForAnUnreadableConfiguration) {
   StartSandbox();
   Settings settings = SandboxSettings();
   settings.VendorBase = "http://127.0.0.1:1/";
-  QStringList said;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      said << box->text();
-      box->accept();
-    }
-  });
-  answer.start(50);
+  MessageBoxes boxes;
+  const QStringList& said = boxes.said;
   qputenv("VENDRIX_APP_KEY", sandbox::sandbox_credentials::kAppKey);
   qputenv("VENDRIX_APP_SECRET", sandbox::sandbox_credentials::kAppSecret);
   form_ = std::make_unique<TForm1>(settings);
@@ -1592,7 +1637,8 @@ TEST_F(WindowTest, VendorLinkAndHotRow) {
 
   // A nick too long for its column keeps clear of the column's edges (it ends in "…") and
   // shows whole in its tooltip; a nick that fits has none.
-  const QString long_nick = "a_rather_long_nick_of_35_characters";
+  // Markup in it is part of the nick.
+  const QString long_nick = "<b>rather</b>_long_nick_of_35_chars";
   ASSERT_EQ(long_nick.size(), 35);
   SearchOutcome outcome{.found = true, .count = 2};
   outcome.rows = {{Utf8ToGbk(long_nick.toStdString()), Utf8ToGbk("浙江杭州"), 6, 5},
@@ -1735,15 +1781,7 @@ TEST_F(WindowKeyringTest, SavingTheAccountRunsStartUpAgain) {
     TypeInto(dialog->Nick, "another_nick");
     QTest::mouseClick(dialog->SaveButton, Qt::LeftButton);
   });
-  QStringList said;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      said << box->text();
-      box->accept();
-    }
-  });
-  answer.start(50);
+  MessageBoxes boxes;
   ended.clear();
   ClickEntry(ClickMenuTitle("设置"), f.WindowMenu().AccountSettings);
   sandbox_->SetLatency(0);
@@ -1754,7 +1792,7 @@ TEST_F(WindowKeyringTest, SavingTheAccountRunsStartUpAgain) {
   EXPECT_GT(f.ListView1->rowCount(), 0);
   EXPECT_EQ(LogLines({"taobao.itemcats.get", "\t200\t"}), 3) << "start-up ran again";
   QTest::qWait(300);
-  EXPECT_TRUE(said.isEmpty()) << said.join(" / ").toStdString();
+  EXPECT_TRUE(boxes.said.isEmpty()) << boxes.said.join(" / ").toStdString();
 }
 
 }  // namespace

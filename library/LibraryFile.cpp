@@ -1,0 +1,169 @@
+#include "library/LibraryFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "library/LibrarySchema.h"
+#include "library/Sqlite.h"
+#include "platform/PosixIo.h"
+
+namespace vendrix::library {
+namespace {
+
+constexpr size_t kHeaderSize = 100;  // SQLite's database header
+
+uint32_t BigEndian(const unsigned char* bytes, size_t size) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < size; ++i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+LibraryStatus Refused(LibraryStatus::Code code, const std::string& path, const std::string& why) {
+  LibraryStatus status;
+  status.code = code;
+  if (code == LibraryStatus::kNotALibrary) {
+    status.message =
+        "the library " + path + " is not a Vendrix library (" + why + "); it is left as it is";
+  } else if (code == LibraryStatus::kDamaged) {
+    status.message = "the library " + path + " is damaged (" + why + "); it is left as it is";
+  } else {
+    status.message = "the library " + path + " could not be read: " + why;
+  }
+  return status;
+}
+
+// mkdir -p with mode 0700 for the folders it makes; throws when a folder cannot be made.
+void MakeFolders(const std::string& folder) {
+  if (folder.empty() || folder == "/" || folder == ".") return;
+  struct stat st;
+  if (::stat(folder.c_str(), &st) == 0) return;
+  MakeFolders(FolderOf(folder));
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw PosixError("cannot make the folder " + folder, errno);
+  }
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return folder + "." + name + ".new-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+FileHeader ReadFileHeader(const std::string& path) {
+  FileHeader header;
+  UniqueFd fd(RetryOnEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+  if (!fd.Valid()) {
+    if (errno == ENOENT) {
+      header.missing = true;
+    } else {
+      header.status = Refused(LibraryStatus::kFailed, path, ErrorText(errno));
+    }
+    return header;
+  }
+  struct stat st;
+  if (::fstat(fd.Get(), &st) != 0) {
+    header.status = Refused(LibraryStatus::kFailed, path, ErrorText(errno));
+    return header;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    header.status = Refused(LibraryStatus::kFailed, path, "it is not a regular file");
+    return header;
+  }
+  unsigned char bytes[kHeaderSize] = {};
+  size_t have = 0;
+  while (have < kHeaderSize) {
+    ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), bytes + have, kHeaderSize - have); });
+    if (n < 0) {
+      header.status = Refused(LibraryStatus::kFailed, path, ErrorText(errno));
+      return header;
+    }
+    if (n == 0) break;
+    have += static_cast<size_t>(n);
+  }
+  if (have == 0) {
+    header.status = Refused(LibraryStatus::kNotALibrary, path, "it is empty");
+    return header;
+  }
+  if (have < kHeaderSize || std::memcmp(bytes, "SQLite format 3", 16) != 0) {
+    header.status = Refused(LibraryStatus::kNotALibrary, path, "it is not an SQLite database");
+    return header;
+  }
+  uint32_t application_id = BigEndian(bytes + 68, 4);
+  if (application_id != library_defaults::kApplicationId) {
+    header.status = Refused(LibraryStatus::kNotALibrary, path,
+                            application_id == 0 ? "an SQLite database without Vendrix's mark"
+                                                : "another program's SQLite database");
+    return header;
+  }
+  // From here on the file says it is ours: what contradicts that is damage.
+  uint32_t page_size = BigEndian(bytes + 16, 2);
+  if (page_size == 1) page_size = 65536;
+  bool page_size_valid =
+      page_size >= 512 && page_size <= 65536 && (page_size & (page_size - 1)) == 0;
+  if (!page_size_valid || bytes[18] < 1 || bytes[18] > 2 || bytes[19] < 1 || bytes[19] > 2) {
+    header.status = Refused(LibraryStatus::kDamaged, path, "its header is damaged");
+    return header;
+  }
+  // The page count in the header holds when the change counter beside it agrees.
+  uint32_t pages = BigEndian(bytes + 28, 4);
+  if (pages > 0 && BigEndian(bytes + 24, 4) == BigEndian(bytes + 92, 4) &&
+      static_cast<uint64_t>(st.st_size) < static_cast<uint64_t>(pages) * page_size) {
+    header.status =
+        Refused(LibraryStatus::kDamaged, path,
+                "it is cut short: " + std::to_string(st.st_size) + " of " +
+                    std::to_string(static_cast<uint64_t>(pages) * page_size) + " bytes");
+    return header;
+  }
+  header.user_version = static_cast<int>(BigEndian(bytes + 60, 4));
+  header.write_ahead_log = bytes[18] == 2;
+  return header;
+}
+
+void CreateLibraryFile(const std::string& path) {
+  MakeFolders(FolderOf(path));
+  std::string temporary = TemporaryNameBeside(path);
+  struct Remove {
+    const std::string& name;
+    ~Remove() { ::unlink(name.c_str()); }
+  } remove{temporary};
+  {
+    sql::Database db(temporary, sql::Database::Mode::kCreate);
+    db.Execute("PRAGMA journal_mode = DELETE");
+    {
+      sql::Transaction transaction(db, sql::Transaction::Kind::kWrite);
+      schema::Create(db);
+      transaction.Commit();
+    }
+    // WAL, so that readers never wait for writers; the mode stays in the file.
+    db.Execute("PRAGMA journal_mode = WAL");
+  }
+  // The file is whole before it has its name; a file someone else put there meanwhile wins.
+  if (::link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+    throw PosixError("cannot make " + path, errno);
+  }
+  UniqueFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Valid()) ::fsync(folder.Get());
+}
+
+}  // namespace vendrix::library

@@ -1,0 +1,263 @@
+// The user's data is never lost or damaged: a file that is not a Vendrix library, a damaged
+// one and one of a newer version are left byte for byte as they were, with nothing left
+// beside them, whatever is asked of them; a process killed at any moment while writing leaves
+// a sound file holding every change it finished.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "library/Library.h"
+#include "library/LibraryWriter.h"
+#include "library/Sqlite.h"
+#include "tests/library/LibraryTestSupport.h"
+#include "tests/support/Process.h"
+
+namespace vendrix::library {
+namespace {
+
+using test::FileBytes;
+using test::FilesIn;
+using test::TempFolder;
+using Code = LibraryStatus::Code;
+
+// A library of `path` with `entries` entries, closed again.
+void MakeLibrary(const std::string& path, int entries) {
+  LibraryStatus status;
+  std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
+  ASSERT_TRUE(library) << status.message;
+  std::vector<HistoryEntry> batch;
+  for (int i = 0; i < entries; ++i) {
+    batch.push_back({.id = std::to_string(5000000000 + i),
+                     .nick = "甜甜小铺",
+                     .title = "2024新款女装连衣裙 第" + std::to_string(i) + "件",
+                     .click_url = "http://s.click.example/t?e=" + std::to_string(i)});
+  }
+  ASSERT_TRUE(library->Record(batch).Ok());
+  SavedShop shop{.nick = "甜甜小铺", .shop_id = "60000003"};
+  ASSERT_TRUE(library->SaveShop(shop, "主推").Ok());
+}
+
+void Overwrite(const std::string& path, size_t offset, size_t size) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekp(static_cast<std::streamoff>(offset));
+  file << std::string(size, '\xA5');
+}
+
+// The library of `path` marked as written by a newer Vendrix.
+void MakeNewer(const std::string& path, int version, int readable_by) {
+  MakeLibrary(path, 20);
+  sql::Database db(path, sql::Database::Mode::kReadWrite);
+  db.Execute(("PRAGMA user_version = " + std::to_string(version) +
+              "; UPDATE meta SET value = " + std::to_string(readable_by))
+                 .c_str());
+}
+
+struct Case {
+  const char* name;
+  std::function<void(const std::string& path)> make;
+  Code open_write;        // what opening it for writing gives
+  Code open_read;         // and for reading
+  Code writer;            // what the window's writer reports
+  bool readable = false;  // opened for reading, its history reads
+  bool in_use = false;    // a newer Vendrix has it open meanwhile, its log beside it
+};
+
+std::string Name(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class UnusableFileTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
+  const Case& c = GetParam();
+  TempFolder folder;
+  const std::string path = folder.Library();
+  std::filesystem::create_directories(folder.Path() + "/vendrix");
+  c.make(path);
+  // A newer Vendrix still using the file: what it committed lies in its log.
+  std::unique_ptr<sql::Database> newer;
+  if (c.in_use) {
+    newer = std::make_unique<sql::Database>(path, sql::Database::Mode::kReadWrite);
+    newer->Execute(
+        "INSERT INTO saved_shop(nick, shop_id, title, location, level, note, saved_at)"
+        " VALUES('x', '1', '', '', 0, '', 0)");
+  }
+  const std::string before = FileBytes(path);
+  const std::set<std::string> files_before = FilesIn(folder.Path() + "/vendrix");
+
+  LibraryStatus status;
+  std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
+  EXPECT_EQ(status.code, c.open_write) << status.message;
+  if (library) {
+    HistoryEntry entry{.id = "1", .title = "新的"};
+    EXPECT_EQ(library->Record(entry).code, Code::kDamaged);
+    library.reset();
+  } else {
+    EXPECT_NE(status.message.find(path), std::string::npos) << "names the file: " << status.message;
+  }
+  if (c.open_write == Code::kNewer) {
+    EXPECT_NE(status.message.find("version " + std::to_string(status.file_version)),
+              std::string::npos)
+        << status.message;
+    EXPECT_NE(status.message.find("version 2"), std::string::npos) << status.message;
+  }
+
+  library = Library::Open(path, Library::Access::kRead, status);
+  EXPECT_EQ(status.code, c.open_read) << status.message;
+  if (library) {
+    std::vector<HistoryEntry> entries;
+    LibraryStatus read = library->ReadHistory({.search = "女装"}, entries);
+    if (c.readable) {
+      EXPECT_TRUE(read.Ok()) << read.message;
+      EXPECT_EQ(entries.size(), 20u);
+      HistoryEntry entry{.id = "1"};
+      EXPECT_EQ(library->Record(entry).code, Code::kNewer) << "read, never written";
+      SavedShop shop{.nick = "x"};
+      EXPECT_EQ(library->SaveShop(shop, std::nullopt).code, Code::kNewer);
+      // A copy can be taken all the same.
+      EXPECT_TRUE(library->Backup(folder.Path() + "/copy.db").Ok());
+    } else {
+      EXPECT_EQ(read.code, Code::kDamaged) << read.message;
+    }
+    library.reset();
+  }
+
+  std::vector<LibraryStatus> problems;
+  LibraryStatus saved;
+  {
+    LibraryWriter writer(path, [&](const LibraryStatus& s) { problems.push_back(s); });
+    writer.Record({.id = "2", .title = "点击"});
+    writer.SaveShop({.nick = "y"}, "note", [&](const LibraryStatus& s) { saved = s; });
+    writer.Record({.id = "3", .title = "点击"});
+  }
+  ASSERT_EQ(problems.size(), 1u) << "the window hears of it once";
+  EXPECT_EQ(problems[0].code, c.writer) << problems[0].message;
+  EXPECT_EQ(saved.code, c.writer);
+
+  EXPECT_TRUE(FileBytes(path) == before) << "the file was changed";
+  EXPECT_EQ(FilesIn(folder.Path() + "/vendrix"), files_before) << "something was left beside it";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnusableFileTest,
+    ::testing::Values(
+        Case{"TextFile",
+             [](const std::string& p) { test::WriteFile(p, "名字\t电话\n张三\t123\n"); },
+             Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
+        Case{"EmptyFile", [](const std::string& p) { test::WriteFile(p, ""); }, Code::kNotALibrary,
+             Code::kNotALibrary, Code::kNotALibrary},
+        Case{"AnotherProgramsDatabase",
+             [](const std::string& p) {
+               sql::Database db(p, sql::Database::Mode::kCreate);
+               db.Execute(
+                   "PRAGMA application_id = 1297498673; PRAGMA journal_mode = WAL;"
+                   "CREATE TABLE history(x); INSERT INTO history VALUES('theirs');");
+             },
+             Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
+        Case{"DatabaseWithoutAnApplicationId",
+             [](const std::string& p) {
+               sql::Database db(p, sql::Database::Mode::kCreate);
+               db.Execute("CREATE TABLE notes(x); INSERT INTO notes VALUES('mine');");
+             },
+             Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
+        Case{"LibraryCutShort",
+             [](const std::string& p) {
+               MakeLibrary(p, 400);
+               std::filesystem::resize_file(p, std::filesystem::file_size(p) / 2);
+             },
+             Code::kDamaged, Code::kDamaged, Code::kDamaged},
+        Case{"LibraryWithItsSchemaDamaged",
+             [](const std::string& p) {
+               MakeLibrary(p, 20);
+               Overwrite(p, 100, 1000);
+             },
+             Code::kDamaged, Code::kDamaged, Code::kDamaged},
+        Case{"LibraryWithItsHistoryDamaged",
+             [](const std::string& p) {
+               MakeLibrary(p, 400);
+               int64_t root = 0;
+               {
+                 sql::Database db(p, sql::Database::Mode::kReadWrite);
+                 root = db.QueryInt("SELECT rootpage FROM sqlite_schema WHERE name = 'history'");
+               }
+               Overwrite(p, static_cast<size_t>(root - 1) * 4096, 12);
+             },
+             Code::kOk, Code::kOk, Code::kDamaged},
+        Case{"NewerLibraryThisVersionCanRead", [](const std::string& p) { MakeNewer(p, 3, 2); },
+             Code::kNewer, Code::kOk, Code::kNewer, true},
+        Case{"NewerLibraryThisVersionCannotRead", [](const std::string& p) { MakeNewer(p, 4, 3); },
+             Code::kNewer, Code::kNewer, Code::kNewer},
+        Case{"NewerLibraryInUseByTheNewerVersion", [](const std::string& p) { MakeNewer(p, 3, 2); },
+             Code::kNewer, Code::kOk, Code::kNewer, true, true}),
+    Name);
+
+// A process writing in a loop, killed at random moments: after each kill the file is sound,
+// its search index too, and holds every change the process had finished.
+TEST(KillTest, AProcessKilledWhileWritingLosesNoFinishedChange) {
+  TempFolder folder;
+  const std::string path = folder.Library();
+  std::mt19937 random(20261209);
+  std::vector<std::string> finished;
+  for (int round = 0; round < 12; ++round) {
+    const std::string tag = "r" + std::to_string(round);
+    vendrix::test::ChildProcess writer(LIBRARY_TEST_WRITER, {path, tag, "0"});
+    // The first rounds end early, while the file is being made or opened.
+    int wait_ms = round < 2 ? std::uniform_int_distribution<int>(0, 15)(random)
+                            : std::uniform_int_distribution<int>(30, 400)(random);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    std::vector<std::string> lines;
+    while (std::chrono::steady_clock::now() < until) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          until - std::chrono::steady_clock::now());
+      std::string line = writer.ReadLine(std::max(left, std::chrono::milliseconds(1)));
+      if (!line.empty()) lines.push_back(line);
+    }
+    writer.Stop(SIGKILL);
+    // What it printed before the kill was finished; what was in the pipe was, too.
+    for (std::string line; !(line = writer.ReadLine(std::chrono::milliseconds(50))).empty();) {
+      lines.push_back(line);
+    }
+    finished.insert(finished.end(), lines.begin(), lines.end());
+    if (!std::filesystem::exists(path)) continue;  // killed before the file had its name
+
+    {
+      sql::Database db(path, sql::Database::Mode::kReadWrite);
+      sql::Statement check(db, "PRAGMA integrity_check");
+      ASSERT_TRUE(check.Step());
+      ASSERT_EQ(check.ColumnText(0), "ok") << "round " << round;
+      db.Execute("INSERT INTO history_search(history_search) VALUES('integrity-check')");
+    }
+    LibraryStatus status;
+    std::unique_ptr<Library> library = Library::Open(path, Library::Access::kRead, status);
+    ASSERT_TRUE(library) << status.message;
+    std::vector<HistoryEntry> entries;
+    ASSERT_TRUE(library->ReadHistory({.limit = 1000000}, entries).Ok());
+    std::set<std::string> ids;
+    for (const HistoryEntry& e : entries) ids.insert(e.id);
+    std::vector<SavedShop> shops;
+    ASSERT_TRUE(library->ReadSavedShops({}, shops).Ok());
+    std::set<std::string> saved;
+    for (const SavedShop& s : shops) saved.insert(s.nick);
+    std::set<std::string> done(finished.begin(), finished.end());
+    for (const std::string& id : finished) {
+      EXPECT_TRUE(ids.count(id)) << "entry " << id << " was finished but is gone";
+      size_t dash = id.find('-');
+      long i = std::stol(id.substr(dash + 1));
+      // Change i + 15 removes shop i: once change i + 14 is finished, it may have begun.
+      std::string before_removal = id.substr(0, dash + 1) + std::to_string(i + 14);
+      if (i % 3 == 0 && !(i % 15 == 0 && done.count(before_removal))) {
+        EXPECT_TRUE(saved.count(id)) << "shop " << id << " was saved but is gone";
+      }
+    }
+    // The entries of a search are there too: the index holds what the table holds.
+    std::vector<HistoryEntry> found;
+    ASSERT_TRUE(library->ReadHistory({.search = "连衣裙", .limit = 1000000}, found).Ok());
+    EXPECT_EQ(found.size(), entries.size());
+  }
+  EXPECT_GT(finished.size(), 50u) << "the writer hardly wrote: the test proves little";
+}
+
+}  // namespace
+}  // namespace vendrix::library

@@ -1,0 +1,318 @@
+// The library against real SQLite files in temporary folders: the history's order and pages,
+// saved entries, a file of the first version brought up to date, and the writer thread that
+// never keeps the window waiting.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "library/Library.h"
+#include "library/LibrarySchema.h"
+#include "library/LibraryWriter.h"
+#include "library/Sqlite.h"
+#include "tests/library/LibraryTestSupport.h"
+
+namespace vendrix::library {
+namespace {
+
+using test::TempFolder;
+
+std::unique_ptr<Library> MustOpen(const std::string& path,
+                                  Library::Access access = Library::Access::kWrite) {
+  LibraryStatus status;
+  std::unique_ptr<Library> library = Library::Open(path, access, status);
+  EXPECT_TRUE(library) << status.message;
+  return library;
+}
+
+HistoryEntry Entry(const std::string& id, int64_t time_ms, EntryKind kind = EntryKind::kItem,
+                   const std::string& title = "标题") {
+  return {.time_ms = time_ms,
+          .kind = kind,
+          .id = id,
+          .nick = "卖家",
+          .title = title,
+          .price = kind == EntryKind::kItem ? "12.50" : "",
+          .commission_rate = "1250",
+          .click_url = "http://s.click.example/t?e=" + id,
+          .action = HistoryAction::kCopied};
+}
+
+std::vector<std::string> Ids(const std::vector<HistoryEntry>& entries) {
+  std::vector<std::string> ids;
+  for (const HistoryEntry& e : entries) ids.push_back(e.id);
+  return ids;
+}
+
+// All pages of `query`, `page` entries each, following each page's last key.
+std::vector<std::string> AllPages(Library& library, HistoryQuery query, size_t page) {
+  std::vector<std::string> ids;
+  query.limit = page;
+  for (;;) {
+    std::vector<HistoryEntry> entries;
+    EXPECT_TRUE(library.ReadHistory(query, entries).Ok());
+    for (const HistoryEntry& e : entries) ids.push_back(e.id);
+    if (entries.size() < page) return ids;
+    query.before = entries.back().key;
+  }
+}
+
+TEST(LibraryTest, HistoryIsNewestFirstTiesLastRecordedFirst_PagesNeitherSkipNorRepeat) {
+  TempFolder folder;
+  // The folder and the file are made on first use.
+  std::unique_ptr<Library> library = MustOpen(folder.Library());
+  ASSERT_TRUE(library);
+  const int64_t day = *ParseDay("2026-12-09");
+  const int64_t noon = day + 12 * 3600 * 1000;
+  std::vector<HistoryEntry> entries = {
+      Entry("a", noon),
+      Entry("b", noon),
+      Entry("c", noon),
+      Entry("d", day - 1),  // the evening before
+      Entry("e", noon + 5),
+      Entry("f", noon + 2, EntryKind::kShop, "女装店"),
+      Entry("g", noon + 3, EntryKind::kItem, "韩版女装"),
+  };
+  ASSERT_TRUE(library->Record(entries).Ok());
+  // One entry more at the same moment, in a transaction of its own: it goes first of the tie.
+  HistoryEntry h = Entry("h", noon);
+  ASSERT_TRUE(library->Record(h).Ok());
+  EXPECT_EQ(h.time_ms, noon);
+
+  std::vector<HistoryEntry> read;
+  ASSERT_TRUE(library->ReadHistory({}, read).Ok());
+  EXPECT_EQ(Ids(read), (std::vector<std::string>{"e", "g", "f", "h", "c", "b", "a", "d"}));
+  EXPECT_EQ(IsoTime(read[0].time_ms), "2026-12-09T12:00:00.005Z");
+  EXPECT_EQ(read[0].click_url, "http://s.click.example/t?e=e");
+  EXPECT_EQ(read[0].action, HistoryAction::kCopied);
+  EXPECT_EQ(read[2].kind, EntryKind::kShop);
+
+  struct Case {
+    HistoryQuery query;
+    std::vector<std::string> ids;
+  };
+  const Case cases[] = {
+      {{}, {"e", "g", "f", "h", "c", "b", "a", "d"}},
+      {{.kind = EntryKind::kShop}, {"f"}},
+      {{.kind = EntryKind::kItem, .since_ms = day}, {"e", "g", "h", "c", "b", "a"}},
+      {{.search = "女装"}, {"g", "f"}},
+      {{.kind = EntryKind::kItem, .search = "女装"}, {"g"}},
+      {{.search = "女装", .since_ms = day + 86400000}, {}},
+  };
+  for (const Case& c : cases) {
+    // Pages of every size give the same entries in the same order.
+    for (size_t page : {1, 2, 3, 100}) {
+      EXPECT_EQ(AllPages(*library, c.query, page), c.ids)
+          << "search '" << c.query.search << "', pages of " << page;
+    }
+  }
+}
+
+TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
+  TempFolder folder;
+  std::unique_ptr<Library> library = MustOpen(folder.Library());
+  ASSERT_TRUE(library);
+  SavedShop shop{.nick = "甜甜小铺", .shop_id = "60000003", .title = "旧标题", .level = 7};
+  ASSERT_TRUE(library->SaveShop(shop, "主推").Ok());
+  EXPECT_EQ(shop.note, "主推");
+  // Saved again without a note: the new values, the note kept, still one entry.
+  shop.title = "新标题";
+  shop.location = "浙江杭州";
+  ASSERT_TRUE(library->SaveShop(shop, std::nullopt).Ok());
+  SavedShop other{.nick = "quillfern01", .shop_id = "60000020", .title = "Quill"};
+  ASSERT_TRUE(library->SaveShop(other, std::nullopt).Ok());
+  SavedItem item{.item_id = "5000000385",
+                 .nick = "甜甜小铺",
+                 .title = "连衣裙",
+                 .price = "99.00",
+                 .commission_rate = "1250",
+                 .commission = "12.37",
+                 .click_url = "http://s.click.example/t?e=1"};
+  ASSERT_TRUE(library->SaveItem(item, "夏季").Ok());
+  item.price = "89.00";
+  ASSERT_TRUE(library->SaveItem(item, "换季").Ok());
+
+  std::vector<SavedShop> shops;
+  ASSERT_TRUE(library->ReadSavedShops({}, shops).Ok());
+  ASSERT_EQ(shops.size(), 2u);
+  EXPECT_GE(shops[0].saved_ms, shops[1].saved_ms) << "the latest saved first";
+  const SavedShop& updated = shops[0].nick == "甜甜小铺" ? shops[0] : shops[1];
+  EXPECT_EQ(updated.title, "新标题");
+  EXPECT_EQ(updated.location, "浙江杭州");
+  EXPECT_EQ(updated.note, "主推");
+  EXPECT_EQ(updated.level, 7);
+  ASSERT_TRUE(library->ReadSavedShops({.search = "主推"}, shops).Ok()) << "notes are searched";
+  ASSERT_EQ(shops.size(), 1u);
+  // A page after a page.
+  ASSERT_TRUE(library->ReadSavedShops({.limit = 1}, shops).Ok());
+  ASSERT_EQ(shops.size(), 1u);
+  std::vector<SavedShop> next;
+  ASSERT_TRUE(
+      library->ReadSavedShops({.after = SavedCursor{shops[0].saved_ms, shops[0].nick}}, next).Ok());
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_NE(next[0].nick, shops[0].nick);
+
+  std::vector<SavedItem> items;
+  ASSERT_TRUE(library->ReadSavedItems({}, items).Ok());
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].price, "89.00");
+  EXPECT_EQ(items[0].note, "换季");
+
+  std::vector<std::string> nicks;
+  ASSERT_TRUE(library->SavedShopNicks(nicks).Ok());
+  EXPECT_EQ(std::set<std::string>(nicks.begin(), nicks.end()),
+            (std::set<std::string>{"甜甜小铺", "quillfern01"}));
+  bool removed = false;
+  ASSERT_TRUE(library->RemoveShop("甜甜小铺", removed).Ok());
+  EXPECT_TRUE(removed);
+  ASSERT_TRUE(library->RemoveShop("甜甜小铺", removed).Ok());
+  EXPECT_FALSE(removed);
+  ASSERT_TRUE(library->RemoveItem("5000000385", removed).Ok());
+  EXPECT_TRUE(removed);
+  ASSERT_TRUE(library->ReadSavedItems({}, items).Ok());
+  EXPECT_TRUE(items.empty());
+}
+
+// A search of words found by their start looks through the newest entries itself and asks the
+// index for the older ones: matches on both sides of that line are found, in order, page by
+// page.
+TEST(LibraryTest, ASearchOfOneCharacterFindsEveryMatchNewAndOld) {
+  TempFolder folder;
+  std::unique_ptr<Library> library = MustOpen(folder.Library());
+  ASSERT_TRUE(library);
+  const int64_t start = *ParseDay("2026-01-01");
+  const int64_t total = library_defaults::kSearchScanRows + 2000;
+  std::vector<HistoryEntry> entries;
+  std::vector<std::string> expected;  // newest first
+  for (int64_t i = 0; i < total; ++i) {
+    // A few of the oldest and of the newest entries, and one just beyond the newest rows
+    // looked through, hold the character and the word.
+    bool holds = i < 3 || i >= total - 4 || i == total - library_defaults::kSearchScanRows - 1;
+    std::string id = std::to_string(7000000000 + i);
+    entries.push_back(Entry(id, start + i * 1000, i % 2 ? EntryKind::kItem : EntryKind::kShop,
+                            holds ? "明前龙井茶 teapot" : "普通商品"));
+    if (holds) expected.insert(expected.begin(), id);
+  }
+  ASSERT_TRUE(library->Record(entries).Ok());
+  for (const char* search : {"茶", "tea", "TEA 茶"}) {
+    for (size_t page : {1, 3, 50}) {
+      EXPECT_EQ(AllPages(*library, {.search = search}, page), expected)
+          << "search '" << search << "', pages of " << page;
+    }
+  }
+  std::vector<std::string> items;
+  for (const std::string& id : expected) {
+    if (std::stoll(id) % 2) items.push_back(id);
+  }
+  EXPECT_EQ(AllPages(*library, {.kind = EntryKind::kItem, .search = "茶"}, 2), items);
+}
+
+// Version 1 as it was released, and two entries and a saved shop written by it.
+constexpr const char* kVersion1File = R"sql(
+CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE history(key INTEGER PRIMARY KEY, kind INTEGER NOT NULL, action INTEGER NOT NULL,
+  id TEXT NOT NULL, nick TEXT NOT NULL, title TEXT NOT NULL, price TEXT NOT NULL,
+  commission_rate TEXT NOT NULL, click_url TEXT NOT NULL);
+CREATE TABLE saved_shop(nick TEXT PRIMARY KEY NOT NULL, shop_id TEXT NOT NULL,
+  title TEXT NOT NULL, location TEXT NOT NULL, level INTEGER NOT NULL, note TEXT NOT NULL,
+  saved_at INTEGER NOT NULL);
+CREATE INDEX saved_shop_by_time ON saved_shop(saved_at, nick);
+CREATE TABLE saved_item(item_id TEXT PRIMARY KEY NOT NULL, nick TEXT NOT NULL,
+  title TEXT NOT NULL, price TEXT NOT NULL, commission_rate TEXT NOT NULL,
+  commission TEXT NOT NULL, click_url TEXT NOT NULL, note TEXT NOT NULL,
+  saved_at INTEGER NOT NULL);
+CREATE INDEX saved_item_by_time ON saved_item(saved_at, item_id);
+INSERT INTO meta VALUES('last_compatible_version', 1);
+INSERT INTO history VALUES(28592524800001, 0, 0, '5000000385', '甜甜小铺', '2024新款女装连衣裙',
+  '99.00', '1250', 'http://s.click.example/t?e=1');
+INSERT INTO history VALUES(28592524880000, 1, 2, '60000003', 'quillfern01', '羽毛笔文具店', '',
+  '800', 'http://s.click.example/t?e=2');
+INSERT INTO saved_shop VALUES('quillfern01', '60000003', '羽毛笔文具店', '浙江杭州', 9, '开学季主推',
+  1787032800000);
+PRAGMA application_id = 1447318104;
+PRAGMA user_version = 1;
+PRAGMA journal_mode = WAL;
+)sql";
+
+TEST(LibraryTest, MigratesAFileOfTheFirstVersion) {
+  TempFolder folder;
+  std::filesystem::create_directories(folder.Path() + "/vendrix");
+  {
+    sql::Database v1(folder.Library(), sql::Database::Mode::kCreate);
+    v1.Execute(kVersion1File);
+  }
+  std::unique_ptr<Library> library = MustOpen(folder.Library(), Library::Access::kRead);
+  ASSERT_TRUE(library);
+  EXPECT_EQ(library->FileVersion(), schema::kVersion);
+  // What version 1 held is there, and the search finds it.
+  std::vector<HistoryEntry> entries;
+  ASSERT_TRUE(library->ReadHistory({.search = "女装"}, entries).Ok());
+  ASSERT_EQ(Ids(entries), std::vector<std::string>{"5000000385"});
+  EXPECT_EQ(IsoTime(entries[0].time_ms), "2026-08-18T06:00:00.000Z");
+  ASSERT_TRUE(library->ReadHistory({.search = "quill"}, entries).Ok());
+  EXPECT_EQ(Ids(entries), std::vector<std::string>{"60000003"});
+  std::vector<SavedShop> shops;
+  ASSERT_TRUE(library->ReadSavedShops({.search = "开学"}, shops).Ok());
+  ASSERT_EQ(shops.size(), 1u);
+  EXPECT_EQ(shops[0].level, 9);
+  library.reset();
+
+  // The new version is in the file, and version 1 can still read it; a new entry is found
+  // alongside the old ones.
+  {
+    sql::Database file(folder.Library(), sql::Database::Mode::kReadWrite);
+    EXPECT_EQ(file.QueryInt("PRAGMA user_version"), schema::kVersion);
+    EXPECT_EQ(file.QueryInt("SELECT value FROM meta WHERE key = 'last_compatible_version'"), 1);
+    EXPECT_EQ(
+        file.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"),
+        0);
+  }
+  library = MustOpen(folder.Library());
+  HistoryEntry added = Entry("5000000999", 0, EntryKind::kItem, "女装外套");
+  ASSERT_TRUE(library->Record(added).Ok());
+  ASSERT_TRUE(library->ReadHistory({.search = "女装"}, entries).Ok());
+  EXPECT_EQ(Ids(entries), (std::vector<std::string>{"5000000999", "5000000385"}));
+}
+
+TEST(LibraryTest, TheWriterNeverWaitsForTheFile_AndLosesNothing) {
+  TempFolder folder;
+  MustOpen(folder.Library());
+  std::vector<LibraryStatus> problems;
+  {
+    LibraryWriter writer(folder.Library(), [&](const LibraryStatus& s) { problems.push_back(s); });
+    // Another process holds the file's write lock for now: recording returns all the same.
+    auto holder =
+        std::make_unique<sql::Database>(folder.Library(), sql::Database::Mode::kReadWrite);
+    holder->Execute("BEGIN IMMEDIATE");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&writer, t] {
+        for (int i = 0; i < 25; ++i) {
+          writer.Record(Entry(std::to_string(t) + "-" + std::to_string(i), 0));
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    bool saved = false;
+    writer.SaveShop({.nick = "甜甜小铺", .shop_id = "1"}, "note",
+                    [&](const LibraryStatus& s) { saved = s.Ok(); });
+    holder->Execute("COMMIT");
+    holder.reset();
+    writer.Flush();
+    EXPECT_TRUE(saved);
+  }
+  EXPECT_TRUE(problems.empty()) << problems.front().message;
+  std::unique_ptr<Library> library = MustOpen(folder.Library(), Library::Access::kRead);
+  std::vector<HistoryEntry> entries;
+  ASSERT_TRUE(library->ReadHistory({.limit = 1000}, entries).Ok());
+  EXPECT_EQ(entries.size(), 100u);
+  std::set<std::string> ids;
+  for (const HistoryEntry& e : entries) ids.insert(e.id);
+  EXPECT_EQ(ids.size(), 100u);
+  for (size_t i = 1; i < entries.size(); ++i) {
+    EXPECT_GT(entries[i - 1].key, entries[i].key);
+    EXPECT_GE(entries[i - 1].time_ms, entries[i].time_ms);
+  }
+}
+
+}  // namespace
+}  // namespace vendrix::library
