@@ -389,9 +389,9 @@ void ShopFinder::StoreShopLink(const ShopLinkJob& job) {
   row.shop_loaded = job.seller.shop_loaded;
 }
 
-std::string ShopFinder::BuildShopPage(size_t row) const {
+std::string ShopFinder::BuildShopPage(size_t row, const PageCommissions* commissions) const {
   if (row >= Sellers_.size()) return EmptyPage();
-  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase);
+  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase, commissions);
 }
 
 bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {
@@ -448,8 +448,10 @@ bool ShopFinder::RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup) {
 
 bool ShopFinder::RunConversion(ConversionJob& job) {
   job.click_url.clear();
+  job.commission_rate.clear();
   job.failure = {};
   std::string address;
+  std::string rate;
   if (job.kind == ConversionJob::kItem) {
     const ATaobaokeConvertInfo* table = nullptr;
     if (!TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
@@ -466,10 +468,14 @@ bool ShopFinder::RunConversion(ConversionJob& job) {
       any_iid = any_iid || !row.iid.empty();
       if (row.iid == job.item_cond.iids) {
         address = row.click_url;
+        rate = row.commission_rate;
         break;
       }
     }
-    if (!any_iid && rows > 0) address = (*table)[0].click_url;
+    if (!any_iid && rows > 0) {
+      address = (*table)[0].click_url;
+      rate = (*table)[0].commission_rate;
+    }
   } else {
     const ATaobaokeShopInfo* table = nullptr;
     // The table keeps rows of earlier calls: a reply without shops must not open the last one.
@@ -485,6 +491,7 @@ bool ShopFinder::RunConversion(ConversionJob& job) {
   // the browser, a file: address), goes nowhere.
   if (!IsWebAddress(address)) return false;
   job.click_url = address;
+  job.commission_rate = rate;
   return true;
 }
 

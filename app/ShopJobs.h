@@ -53,6 +53,9 @@ struct ConversionJob {
   TaobaokeShopName shop_name;
   TaobaokeShopXML shop_xml;
   std::string click_url;  // the web address this conversion wrote; empty when none
+  // The item's commission rate as the reply gave it (hundredths of a percent, GBK), beside
+  // its address; empty for a shop, or when the reply gave none.
+  std::string commission_rate;
   // Why there is none: the call's failure (for a shop link, the shop lookup's while its row has
   // no shop); kind kNone when the platform answered without a web address for it.
   CallFailure failure;
