@@ -1,11 +1,10 @@
 // What each item of a shop page pays the affiliate: the page's items converted in batches of at
 // most 50 ids, each batch a call of its own that may run beside the others, the replies matched
 // to the items by id; each item's state and the line the page shows under its price.
-// Threads: PageCommissions and PrepareCommissionBatches on the finder's owner thread;
-// RunCommissionBatch on any thread, each batch with a conversion component of its own.
+// Threads: a PageCommissions on one thread at a time, its PrepareBatches on the finder's owner
+// thread; RunCommissionBatch on any thread, each batch with a conversion component of its own.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
