@@ -393,7 +393,8 @@ void ShopFinder::StoreShopLink(const ShopLinkJob& job) {
 
 std::string ShopFinder::BuildShopPage(size_t row, const PageCommissions* commissions) const {
   if (row >= Sellers_.size()) return EmptyPage();
-  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase, commissions);
+  // Without the vendor's server its button picture would show broken.
+  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase, commissions, config_loaded_);
 }
 
 bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {

@@ -29,7 +29,7 @@ constexpr const char* kShopBlock =
     "<div class=\"myshop\"><div class=\"myshop_pic\"><img src=\"%s\"></div><a "
     "href=\"http://%s/\">%s</a><br><div class=\"myshop_title\">卖家昵称：%s<br>所 在 地：%s"
     "<br>商品总数：%s 件<br><img src=\"%s\"></div><div class=\"mybut\"><a "
-    "href=\"http://%s/\"><img src=\"%s/taoke/shop.gif\" alt=\"进入该商铺\"></a></div></div>"
+    "href=\"http://%s/\"><img src=\"%s\" alt=\"进入该商铺\"></a></div></div>"
     "<hr>";
 // The item block ends with the line of what the item pays, under its price: the line's element
 // id, then its text.
@@ -118,8 +118,22 @@ size_t ShownItemCount(const Info& row) {
 
 std::string CommissionLineId(size_t index) { return kCommissionLineId + std::to_string(index); }
 
+std::string ShopButtonAddress(const std::string& vendor_base, bool vendor_reached) {
+  // The vendor's picture, or, with the vendor's server out of reach, the same button drawn
+  // into the page itself (96 x 30, PNG) rather than a broken picture.
+  if (!vendor_reached) {
+    return "data:image/png;base64,"
+           "iVBORw0KGgoAAAANSUhEUgAAAGAAAAAeCAYAAADTsBuJAAAAk0lEQVR4nO3aQQoAIQxDUU8797+Bsx1kwAoNqfQH"
+           "srbkbR1jyXzGpLquezN8BQj3MV0LQAUA9xHdCwAAvQsAAL0LwLd/AcAMIEYAIAIgRAAgCiBCyAe4LQCYc3o7AMkB"
+           "wJyT27O3kgDcXAAKA4jeBCACIHwTgB2A+E0AzAUAgN4FAIDe5WeEe3wACgCAYB4fCN/wL/kqO7XsjQZDAAAAAElF"
+           "TkSuQmCC";
+  }
+  return vendor_base + "/taoke/shop.gif";
+}
+
 std::string BuildShopPage(const Info& row, const std::string& vendor_base,
-                          const PageCommissions* commissions) {
+                          const PageCommissions* commissions, bool vendor_reached) {
+  const std::string shop_button = ShopButtonAddress(vendor_base, vendor_reached);
   static const std::vector<std::string> shop_block = Pieces(kShopBlock);
   static const std::vector<std::string> item_block = Pieces(kItemBlock);
   static const std::vector<std::string> shop_block_without_logo = WithoutLogo(shop_block);
@@ -136,11 +150,11 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base,
   if (row.logo_url.empty()) {
     Fill(page, shop_block_without_logo,
          {row.nick, row.title, row.nick, row.location, total, row.credit_pic_url, row.nick,
-          vendor_base});
+          shop_button});
   } else {
     Fill(page, shop_block,
          {row.logo_url, row.nick, row.title, row.nick, row.location, total, row.credit_pic_url,
-          row.nick, vendor_base});
+          row.nick, shop_button});
   }
   const ItemCommission pending;
   for (size_t i = 0, shown = ShownItemCount(row); i < shown; ++i) {

@@ -37,8 +37,14 @@ std::string CommissionLineId(size_t index);
 // The page of `row`: style, body, the shop block and one block per item (ShownItemCount), then
 // the end. Under each item's price its commission line, from `commissions` (the items in page
 // order) or, without them, "佣金…" for every item. A row without `logo_url` shows no logo, its
-// place kept. `vendor_base` ends with "/".
+// place kept. `vendor_base` ends with "/"; the shop button's picture is the vendor's
+// (ShopButtonAddress) unless `vendor_reached` is false.
 std::string BuildShopPage(const Info& row, const std::string& vendor_base,
-                          const PageCommissions* commissions = nullptr);
+                          const PageCommissions* commissions = nullptr, bool vendor_reached = true);
+
+// The address of the shop button's picture: `vendor_base` then "/taoke/shop.gif" (as the design
+// joins them, the slash doubled), or, when the vendor's server could not be reached, a picture
+// the page carries itself.
+std::string ShopButtonAddress(const std::string& vendor_base, bool vendor_reached);
 
 }  // namespace vendrix

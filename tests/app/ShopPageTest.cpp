@@ -130,6 +130,12 @@ TEST(ShopPageTest, WithoutItemsTheShopBlockStillShows) {
   row.items = untitled_first;
   std::string untitled = GbkToUtf8(BuildShopPage(row, "http://vendor/"));
   EXPECT_NE(untitled.find("商品总数：75 件"), std::string::npos) << "a first item without a title";
+
+  // Without the vendor's server its button picture comes with the page, never broken.
+  EXPECT_NE(untitled.find("<img src=\"http://vendor//taoke/shop.gif\""), std::string::npos);
+  std::string own = BuildShopPage(row, "http://vendor/", nullptr, false);
+  EXPECT_EQ(own.find("taoke/shop.gif"), std::string::npos);
+  EXPECT_NE(own.find("<img src=\"data:image/png;base64,iVBORw0KGgo"), std::string::npos);
 }
 
 // The line under each price, for every state an item's conversion can be in; the rate comes in
