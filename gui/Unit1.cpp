@@ -158,6 +158,10 @@ void TForm1::RunStartUp() {
 TForm1::~TForm1() {
   closing_ = true;
   delete ApplicationEvents1;
+  // The keys watch the list, which hears of the window closing after this destructor is done:
+  // by then they would find a plain QWidget where the window was.
+  delete keys_;
+  keys_ = nullptr;
   StopSearch();
   delete loader_;
   if (worker_) worker_->wait();
