@@ -542,8 +542,9 @@ LibraryStatus Library::SetNote(EntryKind kind, const std::string& key, const std
   const bool shop = kind == EntryKind::kShop;
   return Guard("changing a note in", true, [&] {
     sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);
-    sql::Statement row(*db_, shop ? "SELECT title, nick, shop_id FROM saved_shop WHERE nick = ?1"
-                                  : "SELECT title, nick, item_id FROM saved_item WHERE item_id = ?1");
+    sql::Statement row(*db_,
+                       shop ? "SELECT title, nick, shop_id FROM saved_shop WHERE nick = ?1"
+                            : "SELECT title, nick, item_id FROM saved_item WHERE item_id = ?1");
     row.Bind(1, key);
     if (!row.Step()) return;
     // The note is searched too: the entry's words are made again with it.
