@@ -391,9 +391,9 @@ void ShopFinder::StoreShopLink(const ShopLinkJob& job) {
   row.shop_loaded = job.seller.shop_loaded;
 }
 
-std::string ShopFinder::BuildShopPage(size_t row) const {
+std::string ShopFinder::BuildShopPage(size_t row, const PageCommissions* commissions) const {
   if (row >= Sellers_.size()) return EmptyPage();
-  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase);
+  return vendrix::BuildShopPage(Sellers_[row], settings_.VendorBase, commissions);
 }
 
 bool ShopFinder::OpenItemLink(const std::string& iid, const LinkOpener& open) {

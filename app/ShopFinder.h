@@ -22,6 +22,7 @@
 #include "api/TaobaokeConvert.h"
 #include "api/TaobaokeItem.h"
 #include "api/TaobaokeShop.h"
+#include "app/ItemCommissions.h"
 #include "app/Links.h"
 #include "app/ReferenceTables.h"
 #include "app/SearchFilters.h"
@@ -154,7 +155,9 @@ class ShopFinder {
   // The shop page of row `row` of Sellers, on the owner's thread.
   bool LoadShop(size_t row);
   bool LoadShopItems(size_t row);
-  std::string BuildShopPage(size_t row) const;
+  // The page of row `row`, each item's commission line from `commissions` (every one "佣金…"
+  // without them).
+  std::string BuildShopPage(size_t row, const PageCommissions* commissions = nullptr) const;
 
   // LoadShopItems in its two halves. Prepare (owner thread) reads the configuration into the
   // job; Run (one thread at a time, the shop lookup's and item search's components) makes the

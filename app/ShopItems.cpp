@@ -1,7 +1,8 @@
 #include "app/ShopItems.h"
 
 #include <algorithm>
-#include <unordered_map>
+
+#include "app/ItemCommissions.h"
 
 namespace vendrix {
 
@@ -32,37 +33,21 @@ ShopItemsOutcome ListShopItems(ShopFinder& finder, const std::string& nick, int 
     outcome.rows.push_back({item.iid, item.title, item.price, "", "", ""});
   }
 
-  for (size_t first = 0; first < outcome.rows.size(); first += items_defaults::kIdsPerConversion) {
-    size_t end = std::min(first + items_defaults::kIdsPerConversion, outcome.rows.size());
-    // The platform answers in an order of its own: each converted row finds its item by id.
-    std::unordered_map<std::string, std::vector<size_t>> by_iid;
-    std::string iids;
-    for (size_t i = first; i < end; ++i) {
-      if (outcome.rows[i].iid.empty()) continue;
-      if (by_iid[outcome.rows[i].iid].empty())
-        iids += (iids.empty() ? "" : ",") + outcome.rows[i].iid;
-      by_iid[outcome.rows[i].iid].push_back(i);
-    }
-    if (iids.empty()) continue;
+  std::vector<std::string> iids;
+  for (const AffiliateItemRow& row : outcome.rows) iids.push_back(row.iid);
+  PageCommissions conversions(std::move(iids));
+  for (CommissionBatch& batch : conversions.PrepareBatches(finder)) {
     ++outcome.batches;
-    ConversionJob job = finder.PrepareItemConversion(iids);
-    const ATaobaokeConvertInfo* table = nullptr;
-    if (!finder.TaobaokeConvert1.Execute(job.item_cond, job.item_back, job.item_name, job.item_xml,
-                                         table)) {
-      if (outcome.failed_batches++ == 0) outcome.failure = finder.TaobaokeConvert1.LastFailure();
-      continue;
+    if (!RunCommissionBatch(batch, finder.TaobaokeConvert1) && outcome.failed_batches++ == 0) {
+      outcome.failure = batch.failure;
     }
-    for (size_t k = 0; k < finder.TaobaokeConvert1.RowsWritten() && k < table->size(); ++k) {
-      const TaobaokeConvertInfo& converted = (*table)[k];
-      auto match = by_iid.find(converted.iid);
-      if (match == by_iid.end()) continue;  // an id that was not asked for
-      for (size_t i : match->second) {
-        AffiliateItemRow& row = outcome.rows[i];
-        row.commission_rate = converted.commission_rate;
-        row.commission = converted.commission;
-        row.click_url = IsWebAddress(converted.click_url) ? converted.click_url : "";
-      }
-    }
+    conversions.Apply(batch);
+  }
+  for (size_t i = 0; i < outcome.rows.size(); ++i) {
+    const ItemCommission& converted = conversions.At(i);
+    outcome.rows[i].commission_rate = converted.commission_rate;
+    outcome.rows[i].commission = converted.commission;
+    outcome.rows[i].click_url = converted.click_url;
   }
   return outcome;
 }

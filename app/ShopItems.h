@@ -12,8 +12,7 @@ namespace vendrix {
 
 namespace items_defaults {
 inline constexpr int kDefaultCount = 60;
-inline constexpr int kMaxCount = 200;            // the item search's largest page
-inline constexpr size_t kIdsPerConversion = 50;  // the platform converts at most 50 ids a call
+inline constexpr int kMaxCount = 200;  // the item search's largest page
 }  // namespace items_defaults
 
 // One item, its values exactly as the replies gave them (GBK); the affiliate fields are empty

@@ -31,14 +31,24 @@ constexpr const char* kShopBlock =
     "<br>商品总数：%s 件<br><img src=\"%s\"></div><div class=\"mybut\"><a "
     "href=\"http://%s/\"><img src=\"%s/taoke/shop.gif\" alt=\"进入该商铺\"></a></div></div>"
     "<hr>";
+// The item block ends with the line of what the item pays, under its price: the line's element
+// id, then its text.
 constexpr const char* kItemBlock =
     "<div class=\"mydiv\"><div class=\"pic_url\"><a href=\"http://iid%s/\"><img "
     "src=\"%s_160x160.jpg\"></a></div><div class=\"title\"><a href=\"http://iid%s/\">%s</a>"
-    "</div><strong>￥%s</strong></div>";
+    "</div><strong>￥%s</strong><div class=\"commission\" id=\"%s\">%s</div></div>";
 
 // The body takes the window's width, less its margins: "width:100%" on the body added them,
 // and every page scrolled sideways by that much.
 constexpr const char* kPageFit = "<style>body{width:auto !important;}</style>";
+
+// The item block grows by the commission line's 16 pixels. The line never wraps nor changes its
+// height, whatever it says: filling it in leaves the page's layout, and its scroll position, as
+// they were.
+constexpr const char* kCommissionStyle =
+    "<style>.mydiv{height:271px;} .commission{height:16px;line-height:16px;white-space:nowrap;"
+    "overflow:hidden;text-overflow:ellipsis;}</style>";
+constexpr const char* kCommissionLineId = "commission-";
 
 // The shop block's item count when the item search brought nothing back at all.
 constexpr const char* kUnknownTotal = "?";
@@ -96,7 +106,20 @@ std::string EmptyPage() { return kPageFit + PageBody() + PageEnd(); }
 
 std::string EscapeHtml(std::string_view text) { return EscapeMarkup(text); }
 
-std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
+size_t ShownItemCount(const Info& row) {
+  const std::vector<TaobaoSearchInfo>* items = row.items.get();
+  size_t count = 0;
+  while (items != nullptr && count < items->size() && count < page_defaults::kMaxItems &&
+         !(*items)[count].title.empty()) {
+    ++count;
+  }
+  return count;
+}
+
+std::string CommissionLineId(size_t index) { return kCommissionLineId + std::to_string(index); }
+
+std::string BuildShopPage(const Info& row, const std::string& vendor_base,
+                          const PageCommissions* commissions) {
   static const std::vector<std::string> shop_block = Pieces(kShopBlock);
   static const std::vector<std::string> item_block = Pieces(kItemBlock);
   static const std::vector<std::string> shop_block_without_logo = WithoutLogo(shop_block);
@@ -109,7 +132,7 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
     total = IsItemRow(first) ? first.total : "0";
   }
 
-  std::string page = PageStyle() + kPageFit + PageBody();
+  std::string page = PageStyle() + kPageFit + kCommissionStyle + PageBody();
   if (row.logo_url.empty()) {
     Fill(page, shop_block_without_logo,
          {row.nick, row.title, row.nick, row.location, total, row.credit_pic_url, row.nick,
@@ -119,12 +142,16 @@ std::string BuildShopPage(const Info& row, const std::string& vendor_base) {
          {row.logo_url, row.nick, row.title, row.nick, row.location, total, row.credit_pic_url,
           row.nick, vendor_base});
   }
-  if (items != nullptr) {
-    for (size_t i = 0; i < items->size() && i < page_defaults::kMaxItems; ++i) {
-      const TaobaoSearchInfo& item = (*items)[i];
-      if (item.title.empty()) break;
-      Fill(page, item_block, {item.iid, item.pic_url, item.iid, item.title, item.price});
-    }
+  const ItemCommission pending;
+  for (size_t i = 0, shown = ShownItemCount(row); i < shown; ++i) {
+    const TaobaoSearchInfo& item = (*items)[i];
+    // Commissions of another page's items say nothing of these.
+    bool known = commissions != nullptr && i < commissions->size() &&
+                 commissions->IidAt(i) == item.iid;
+    const ItemCommission& commission = known ? commissions->At(i) : pending;
+    Fill(page, item_block,
+         {item.iid, item.pic_url, item.iid, item.title, item.price, CommissionLineId(i),
+          CommissionLine(commission)});
   }
   page += PageEnd();
   return page;

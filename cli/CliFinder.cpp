@@ -1,7 +1,9 @@
 #include "cli/CliFinder.h"
 
+#include <algorithm>
 #include <iostream>
 
+#include "app/ItemCommissions.h"
 #include "app/Links.h"
 #include "app/ShopFinder.h"
 #include "app/ShopItems.h"
@@ -215,7 +217,20 @@ int RunShop(const std::vector<std::string>& args) {
                                : finder.TaobaoShop1.LastFailure())
               << "; the page shows what is known\n";
   }
-  std::cout << GbkToUtf8(finder.BuildShopPage(row)) << "\n";
+  // What each item pays, as the window shows it once its conversions are in.
+  PageCommissions commissions(finder.Sellers()[row]);
+  std::vector<CommissionBatch> batches = ConvertPageItems(finder, commissions);
+  std::cout << GbkToUtf8(finder.BuildShopPage(row, &commissions)) << "\n";
+  // The page stands without them: a failed conversion is said, and is no failure of the page.
+  auto failed = std::find_if(batches.begin(), batches.end(),
+                             [](const CommissionBatch& batch) { return !batch.ok; });
+  if (failed != batches.end()) {
+    std::cerr << "vendrix-cli: "
+              << std::count_if(batches.begin(), batches.end(),
+                               [](const CommissionBatch& batch) { return !batch.ok; })
+              << " of " << batches.size() << " commission conversions failed ("
+              << cli::Why(failed->failure) << "); the page shows 佣金未知 for their items\n";
+  }
   return loaded ? kOk : kFailed;
 }
 

@@ -42,7 +42,7 @@ TAffiliateTools::TAffiliateTools(TForm1& form, ShopFinder& finder, TPageLoader& 
 }
 
 void TAffiliateTools::Copy(const std::string& gbk, const QString& status,
-                           const CallFailure& failure) {
+                           const CallFailure& failure, const std::string& commission_rate) {
   if (gbk.empty()) {
     // The clipboard keeps what it held.
     Say(LinkFailed(failure));
@@ -51,7 +51,7 @@ void TAffiliateTools::Copy(const std::string& gbk, const QString& status,
   QString text = QString::fromStdString(GbkToUtf8(gbk));
   QGuiApplication::clipboard()->setText(text);
   Say(status);
-  emit form_.LinkCopied(text);
+  emit form_.LinkCopied(text, QString::fromStdString(GbkToUtf8(commission_rate)));
 }
 
 void TAffiliateTools::Say(const QString& status) {

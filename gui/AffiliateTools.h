@@ -35,9 +35,11 @@ class TAffiliateTools : public QObject {
   void SetRows(std::vector<SellerRow> rows) { rows_ = std::move(rows); }
 
   // Puts `gbk` on the clipboard, says `status` over the page for two seconds, and announces
-  // the copy (TForm1::LinkCopied). An empty `gbk` is a conversion that failed: that is said
-  // instead, with `failure`'s reason, and the clipboard is left alone.
-  void Copy(const std::string& gbk, const QString& status, const CallFailure& failure = {});
+  // the copy (TForm1::LinkCopied) with `commission_rate` (an item's, as the platform gave it).
+  // An empty `gbk` is a conversion that failed: that is said instead, with `failure`'s reason,
+  // and the clipboard is left alone.
+  void Copy(const std::string& gbk, const QString& status, const CallFailure& failure = {},
+            const std::string& commission_rate = "");
   // A row's shop converted for the clipboard, or not: the shop its lookup found is the row's
   // now.
   void ShopLinkConverted(const ShopLinkJob& job);

@@ -65,8 +65,9 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
         finder_.RunConversion(job);
         QMetaObject::invokeMethod(
             this,
-            [this, epoch, use, address = std::move(job.click_url), failure = job.failure] {
-              if (epoch == conversion_epoch_) address_done_(address, failure, use);
+            [this, epoch, use, address = std::move(job.click_url), failure = job.failure,
+             rate = std::move(job.commission_rate)] {
+              if (epoch == conversion_epoch_) address_done_(address, failure, use, rate);
             },
             Qt::QueuedConnection);
       },

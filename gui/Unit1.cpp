@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <memory>
 
@@ -22,6 +23,7 @@
 #include "gui/AddressLabel.h"
 #include "gui/AffiliateTools.h"
 #include "gui/BrowserEngine.h"
+#include "gui/CommissionLines.h"
 #include "gui/CountSpinBox.h"
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
@@ -100,17 +102,14 @@ TForm1::TForm1(Settings settings, QWidget* parent)
   // Every platform call of a click runs off this thread; see TPageLoader.
   loader_ = new TPageLoader(
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
-      [this](const std::string& address, const CallFailure& failure, TPageLoader::Use use) {
-        if (use == TPageLoader::Use::kCopy) {
-          tools_->Copy(address, QString::fromUtf8("推广链接已复制"), failure);
-        } else if (address.empty()) {
-          tools_->Say(LinkFailed(failure));
-        } else {
-          OpenLink(address);
-          emit LinkOpened(FromGbk(address));
-        }
+      [this](const std::string& address, const CallFailure& failure, TPageLoader::Use use,
+             const std::string& commission_rate) {
+        LinkConverted(address, failure, use == TPageLoader::Use::kCopy, commission_rate);
       },
       [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
+  // What each item of the page on show pays, filled in as its conversions come.
+  commissions_ = new TCommissionLines(
+      finder_, WebBrowser1->page(), [this](int row) { emit CommissionsShown(row); }, this);
   // The seller list's menu, the copies and the further search conditions.
   tools_ = new TAffiliateTools(*this, finder_, *loader_);
   keys_ = new TWindowKeys(*this, {.press_button1 =
@@ -345,6 +344,7 @@ void TForm1::StartSearch() {
   delegate_->SetHotRow(-1);
   // Pages and conversions asked for before this search are never shown nor opened.
   loader_->DropAll();
+  commissions_->Drop();
   SetPageBusy(false);
   shown_row_ = -1;
   loading_row_ = -1;
@@ -460,6 +460,7 @@ void TForm1::PageReady(const ShopPageJob& job) {
   confirming_ = false;
   // The mark after the page tells this page from any before it; a browser shows no comment.
   ShowHtml(finder_.BuildShopPage(job.row) + "\n<!--" + std::to_string(++page_mark_) + "-->");
+  commissions_->Start(job.seller, loading_row_, page_mark_);
 }
 
 void TForm1::ConfirmShopPageShown(int mark) {
@@ -467,13 +468,7 @@ void TForm1::ConfirmShopPageShown(int mark) {
   // whose end Qt reports late, and then none for the page that replaced it): the page itself
   // says which it is by its mark, and until it is this one it is asked again, for a while.
   WebBrowser1->page()->runJavaScript(
-      "(function() {"
-      "  var walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);"
-      "  var last = null;"
-      "  while (walker.nextNode()) last = walker.currentNode;"
-      "  return last !== null && last.data === '" +
-          QString::number(mark) + "';})()",
-      [this, mark](const QVariant& shown) {
+      PageMarkTest(mark), QWebEngineScript::ApplicationWorld, [this, mark](const QVariant& shown) {
         // Another page was handed over meanwhile, or this one was already seen; or the window
         // is going, and its page with it.
         if (closing_ || mark != page_mark_ || loading_row_ < 0) return;
@@ -482,6 +477,7 @@ void TForm1::ConfirmShopPageShown(int mark) {
           shown_row_ = std::exchange(loading_row_, -1);
           SetPageBusy(false);
           emit ShopPageShown(shown_row_);
+          commissions_->Shown(mark);
         } else if (++page_checks_ >= window_defaults::kPageChecks) {
           // Not shown after all that asking: the page before stays, and so does its row, until
           // the browser reports another load. The cursor does not stay busy meanwhile.
@@ -531,8 +527,25 @@ bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
 }
 
 void TForm1::OpenItemLink(const std::string& iid, bool copy) {
+  // What the page's own conversions said of its item settles the click at once, with no call.
+  if (const ItemCommission* known = commissions_->Known(iid)) {
+    LinkConverted(known->click_url, {}, copy, known->commission_rate);
+    return;
+  }
   loader_->Convert(finder_.PrepareItemConversion(iid),
                    copy ? TPageLoader::Use::kCopy : TPageLoader::Use::kOpen);
+}
+
+void TForm1::LinkConverted(const std::string& address, const CallFailure& failure, bool copy,
+                           const std::string& commission_rate) {
+  if (copy) {
+    tools_->Copy(address, QString::fromUtf8("推广链接已复制"), failure, commission_rate);
+  } else if (address.empty()) {
+    tools_->Say(LinkFailed(failure));
+  } else {
+    OpenLink(address);
+    emit LinkOpened(FromGbk(address), FromGbk(commission_rate));
+  }
 }
 
 void TForm1::OpenShopLink(bool copy) {
@@ -640,6 +653,7 @@ void TForm1::StopSearch() {
   finder_.AbortSearch();
   QDeadlineTimer deadline(window_defaults::kCloseWaitMs);
   loader_->Stop(static_cast<int>(deadline.remainingTime()));
+  commissions_->Stop(static_cast<int>(deadline.remainingTime()));
   if (worker_) worker_->wait(deadline);
 }
 

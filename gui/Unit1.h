@@ -22,6 +22,7 @@ class QWebEngineView;
 namespace vendrix {
 
 class TAddressLabel;
+class TCommissionLines;
 class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
@@ -121,10 +122,12 @@ class TForm1 : public QWidget {
   void PageLoaded(bool ok);
   // The shop page of `row` has been loaded into the embedded browser.
   void ShopPageShown(int row);
-  // A converted click address was handed to the link opener.
-  void LinkOpened(const QString& address);
-  // A converted click address was put on the clipboard.
-  void LinkCopied(const QString& address);
+  // Every commission line of row `row`'s page on show is filled in.
+  void CommissionsShown(int row);
+  // A converted click address was handed to the link opener, or put on the clipboard; with an
+  // item's commission rate as the platform gave it (hundredths of a percent), when known.
+  void LinkOpened(const QString& address, const QString& commission_rate);
+  void LinkCopied(const QString& address, const QString& commission_rate);
 
  protected:
   bool event(QEvent* event) override;
@@ -146,6 +149,9 @@ class TForm1 : public QWidget {
   void SetPageBusy(bool busy);
   // Hands `address` to the link opener; says so over the page when no web browser started.
   void OpenLink(const std::string& address);
+  // A link's affiliate address, to open or copy; empty when there is none, `failure` saying why.
+  void LinkConverted(const std::string& address, const CallFailure& failure, bool copy,
+                     const std::string& commission_rate);
 
   ShopFinder finder_;
   LinkOpener open_link_;
@@ -153,6 +159,7 @@ class TForm1 : public QWidget {
   TWindowCentring* centring_ = nullptr;
   QPointer<TMyThread> worker_;
   TPageLoader* loader_ = nullptr;
+  TCommissionLines* commissions_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
   TWindowKeys* keys_ = nullptr;
   TStartUpNotice* start_up_ = nullptr;

@@ -1,6 +1,7 @@
 #include "gui/WebPage.h"
 
 #include <QWebEngineHistory>
+#include <QWebEngineSettings>
 
 namespace vendrix {
 namespace {
@@ -28,6 +29,10 @@ class TPopupCatcher : public QWebEnginePage {
 
 TWebPage::TWebPage(BeforeNavigate before_navigate, QObject* parent)
     : QWebEnginePage(parent), before_navigate_(std::move(before_navigate)) {
+  // The shop page is the window's own text; nothing in it is meant to run. Values from the
+  // network are escaped as they go in; with scripts off, one that slipped through would still
+  // be only text. The window's own scripts run in a world of their own, which this leaves on.
+  settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
   // Pages come from memory and stand for the selected row: going back would show an earlier
   // row's shop under the new selection.
   connect(this, &QWebEnginePage::loadFinished, this, [this] { history()->clear(); });
@@ -41,6 +46,15 @@ bool TWebPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool mai
 
 QWebEnginePage* TWebPage::createWindow(WebWindowType) {
   return new TPopupCatcher(before_navigate_, this);
+}
+
+QString PageMarkTest(int mark) {
+  return "(function() {"
+         "  var walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);"
+         "  var last = null;"
+         "  while (walker.nextNode()) last = walker.currentNode;"
+         "  return last !== null && last.data === '" +
+         QString::number(mark) + "';})()";
 }
 
 }  // namespace vendrix

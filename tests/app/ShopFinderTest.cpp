@@ -676,6 +676,65 @@ TEST_F(ShopFinderTest, LinksConvertExactlyTheItemOrTheSelectedRowsShop) {
   EXPECT_EQ(opened, (std::vector<std::string>{"http://click/8"}));
 }
 
+// A page's items go out 50 ids a call, the calls all at once on connections of their own; each
+// reply, in its own order and without the items it does not convert, is matched by id.
+TEST_F(ShopFinderTest, PageItemsConvertFiftyIdsACallAllAtOnce) {
+  auto finder = Started();
+  std::vector<std::string> iids;
+  for (int i = 0; i < 120; ++i) iids.push_back(std::to_string(9000 + i));
+  iids.push_back("9003");  // shown twice, asked once
+  PageCommissions page(iids);
+
+  std::mutex mutex;
+  std::condition_variable all_in;
+  int in_flight = 0;
+  int most_in_flight = 0;
+  gateway_.Serve([&](const GatewayRequest& r) -> std::string {
+    if (r.path == "/taoke/api.php") return config_;
+    std::vector<std::string> asked = Split(r.params.at("iids") + ",");
+    {
+      // Each call waits (a while at most) until all three are under way together.
+      std::unique_lock lock(mutex);
+      most_in_flight = std::max(most_in_flight, ++in_flight);
+      all_in.notify_all();
+      all_in.wait_for(lock, std::chrono::seconds(5), [&] { return most_in_flight == 3; });
+      --in_flight;
+    }
+    if (asked[0] == "9100") return Error();  // the third call is refused
+    std::string items;
+    for (size_t k = asked.size(); k-- > 0;) {
+      if (std::stoi(asked[k]) % 10 == 7) continue;  // not converted
+      items += "<i><iid>" + asked[k] + "</iid><commission_rate>" + asked[k] +
+               "</commission_rate><commission>1.00</commission><click_url>http://click/" +
+               asked[k] + "</click_url></i>";
+    }
+    return Document("r", "<total_results>" + std::to_string(asked.size()) +
+                             "</total_results><taobaoke_items>" + items + "</taobaoke_items>");
+  });
+  int connections = gateway_.ConnectionCount();
+  std::vector<CommissionBatch> batches = ConvertPageItems(*finder, page);
+
+  std::vector<std::string> sent;
+  for (const GatewayRequest& r : Calls("taobao.taobaoke.items.convert")) {
+    sent.push_back(r.params.at("iids"));
+    EXPECT_LE(Split(r.params.at("iids") + ",").size(), 50u);
+    EXPECT_EQ(r.params.at("nick"), "淘客");
+  }
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(most_in_flight, 3) << "the calls went one after the other";
+  ASSERT_EQ(batches.size(), 3u);
+  EXPECT_TRUE(batches[0].ok && batches[1].ok && !batches[2].ok);
+  EXPECT_EQ(batches[2].failure.kind, CallFailure::kPlatform);
+  EXPECT_EQ(gateway_.ConnectionCount() - connections, 3) << "a connection each";
+
+  EXPECT_TRUE(page.Settled());
+  EXPECT_EQ(page.At(0).click_url, "http://click/9000");
+  EXPECT_EQ(page.At(99).commission_rate, "9099") << "matched by id, not by the reply's order";
+  EXPECT_EQ(page.At(7).state, ItemCommission::kNone);
+  EXPECT_EQ(page.At(100).state, ItemCommission::kFailed);
+  EXPECT_EQ(page.At(120).click_url, "http://click/9003") << "an id shown twice";
+}
+
 // Only an http(s) address this very conversion wrote is ever handed on: not an earlier
 // shop's row left in the table, not an option for the browser, not a local file.
 TEST_F(ShopFinderTest, OnlyAWebAddressThisConversionWroteIsOpened) {

@@ -45,6 +45,8 @@ TEST(ShopPageTest, ExactBytesForASellerWithThreeItems) {
   row.items = Items(3, "3");
   std::string expected_utf8 =
       "<style>body{width:auto !important;}</style>"
+      "<style>.mydiv{height:271px;} .commission{height:16px;line-height:16px;white-space:nowrap;"
+      "overflow:hidden;text-overflow:ellipsis;}</style>"
       "<body leftMargin=5  topMargin=10 scroll=auto style=\"width:100%; border-width=0;\">"
       "<div class=\"myshop\"><div class=\"myshop_pic\"><img src=\"http://logo/shop-logo/a/b.jpg\">"
       "</div><a href=\"http://小桃的店/\">小桃精品店</a><br><div class=\"myshop_title\">"
@@ -54,13 +56,16 @@ TEST(ShopPageTest, ExactBytesForASellerWithThreeItems) {
       "</a></div></div><hr>"
       "<div class=\"mydiv\"><div class=\"pic_url\"><a href=\"http://iid5000000001/\">"
       "<img src=\"http://img/p0.jpg_160x160.jpg\"></a></div><div class=\"title\">"
-      "<a href=\"http://iid5000000001/\">连衣裙 0</a></div><strong>￥10.50</strong></div>"
+      "<a href=\"http://iid5000000001/\">连衣裙 0</a></div><strong>￥10.50</strong>"
+      "<div class=\"commission\" id=\"commission-0\">佣金…</div></div>"
       "<div class=\"mydiv\"><div class=\"pic_url\"><a href=\"http://iid5000000002/\">"
       "<img src=\"http://img/p1.jpg_160x160.jpg\"></a></div><div class=\"title\">"
-      "<a href=\"http://iid5000000002/\">连衣裙 1</a></div><strong>￥11.50</strong></div>"
+      "<a href=\"http://iid5000000002/\">连衣裙 1</a></div><strong>￥11.50</strong>"
+      "<div class=\"commission\" id=\"commission-1\">佣金…</div></div>"
       "<div class=\"mydiv\"><div class=\"pic_url\"><a href=\"http://iid5000000003/\">"
       "<img src=\"http://img/p2.jpg_160x160.jpg\"></a></div><div class=\"title\">"
-      "<a href=\"http://iid5000000003/\">连衣裙 2</a></div><strong>￥12.50</strong></div>"
+      "<a href=\"http://iid5000000003/\">连衣裙 2</a></div><strong>￥12.50</strong>"
+      "<div class=\"commission\" id=\"commission-2\">佣金…</div></div>"
       "</body>";
   std::string page = BuildShopPage(row, "http://vendor/");
   ASSERT_TRUE(page.starts_with(PageStyle()));
@@ -125,6 +130,109 @@ TEST(ShopPageTest, WithoutItemsTheShopBlockStillShows) {
   row.items = untitled_first;
   std::string untitled = GbkToUtf8(BuildShopPage(row, "http://vendor/"));
   EXPECT_NE(untitled.find("商品总数：75 件"), std::string::npos) << "a first item without a title";
+}
+
+// The line under each price, for every state an item's conversion can be in; the rate comes in
+// hundredths of a percent.
+TEST(CommissionLineTest, SaysWhatEachItemPays) {
+  struct Case {
+    ItemCommission::State state;
+    const char* rate;
+    const char* commission;
+    const char* line;
+  };
+  const Case cases[] = {
+      {ItemCommission::kConverted, "550", "3.40", "佣金 5.50% · ￥3.40"},
+      {ItemCommission::kConverted, "550.00", "3.40", "佣金 5.50% · ￥3.40"},
+      {ItemCommission::kConverted, "1234.5", "7", "佣金 12.35% · ￥7"},
+      {ItemCommission::kConverted, "999.5", "10", "佣金 10.00% · ￥10"},
+      {ItemCommission::kConverted, "5", "0.01", "佣金 0.05% · ￥0.01"},
+      {ItemCommission::kConverted, "0", "0.00", "佣金 0.00% · ￥0.00"},
+      {ItemCommission::kConverted, "000550", "3.40", "佣金 5.50% · ￥3.40"},
+      // Not a number: as given.
+      {ItemCommission::kConverted, "5.5%", "约3元", "佣金 5.5% · ￥约3元"},
+      {ItemCommission::kConverted, "-550", "3.40", "佣金 -550 · ￥3.40"},
+      {ItemCommission::kConverted, "550.", "3.40", "佣金 550. · ￥3.40"},
+      {ItemCommission::kConverted, "", "", "佣金 ? · ￥?"},
+      {ItemCommission::kPending, "", "", "佣金…"},
+      {ItemCommission::kNone, "", "", "无佣金"},
+      {ItemCommission::kFailed, "", "", "佣金未知"},
+  };
+  for (const Case& c : cases) {
+    ItemCommission item{c.state, Utf8ToGbk(c.rate), Utf8ToGbk(c.commission), ""};
+    EXPECT_EQ(GbkToUtf8(CommissionLine(item)), c.line) << c.rate << " " << c.commission;
+  }
+}
+
+// A page's items with the outcome of their batches: a reply in an order of its own that leaves
+// items out, markup in a commission, a batch that failed, an id shown twice.
+TEST(ShopPageTest, CommissionLinesFromShuffledIncompleteAndFailedBatches) {
+  Info row = Row();
+  row.items = Items(60, "60");
+  auto items = std::make_shared<std::vector<TaobaoSearchInfo>>(*row.items);
+  (*items)[59].iid = (*items)[1].iid;  // shown twice
+  row.items = items;
+  PageCommissions page(row);
+  ASSERT_EQ(page.size(), 60u);
+  auto iid = [&](size_t i) { return (*items)[i].iid; };
+
+  CommissionBatch first;  // items 0-49
+  for (size_t i = 0; i < 50; ++i) first.iids.push_back(iid(i));
+  first.ok = true;
+  // Backwards, without items 3 and 7, item 5's commission holding markup, item 6's address no
+  // web address.
+  for (size_t i = 50; i-- > 0;) {
+    if (i == 3 || i == 7) continue;
+    TaobaokeConvertInfo converted;
+    converted.iid = iid(i);
+    converted.commission_rate = std::to_string(100 + i) + ".00";
+    converted.commission = i == 5 ? "<b onclick=x>9</b>" : std::to_string(i) + ".40";
+    converted.click_url = i == 6 ? "javascript:alert(1)" : "http://click/" + iid(i);
+    first.rows.push_back(converted);
+  }
+  CommissionBatch second;  // items 50-58: the call failed
+  second.index = 1;
+  for (size_t i = 50; i < 59; ++i) second.iids.push_back(iid(i));
+
+  EXPECT_FALSE(page.Settled());
+  EXPECT_EQ(page.Apply(first).size(), 51u) << "items 0-49, and item 59 of item 1's id";
+  EXPECT_EQ(page.Apply(second).size(), 9u);
+  EXPECT_TRUE(page.Settled());
+  EXPECT_TRUE(page.Apply(first).empty()) << "a batch once applied changes nothing again";
+
+  std::string html = GbkToUtf8(BuildShopPage(row, "http://vendor/", &page));
+  auto line = [&](size_t i) {
+    std::string open = "<div class=\"commission\" id=\"commission-" + std::to_string(i) + "\">";
+    size_t at = html.find(open);
+    EXPECT_NE(at, std::string::npos) << i;
+    at += open.size();
+    return html.substr(at, html.find("</div>", at) - at);
+  };
+  EXPECT_EQ(line(0), "佣金 1.00% · ￥0.40");
+  EXPECT_EQ(line(49), "佣金 1.49% · ￥49.40") << "matched by id, not by the reply's order";
+  EXPECT_EQ(line(3), "无佣金");
+  EXPECT_EQ(line(7), "无佣金");
+  EXPECT_EQ(line(5), "佣金 1.05% · ￥&lt;b onclick=x&gt;9&lt;/b&gt;") << "escaped";
+  EXPECT_EQ(line(50), "佣金未知");
+  EXPECT_EQ(line(58), "佣金未知");
+  EXPECT_EQ(line(59), line(1)) << "an id shown twice";
+  EXPECT_EQ(html.find("<b onclick"), std::string::npos);
+
+  // What a click on each can use: the address, or the platform's "none".
+  EXPECT_EQ(page.Find(iid(0))->click_url, "http://click/" + iid(0));
+  EXPECT_EQ(page.Find(iid(0))->commission_rate, "100.00");
+  EXPECT_EQ(page.Find(iid(6))->click_url, "") << "only web addresses";
+  EXPECT_EQ(page.Find(iid(3))->state, ItemCommission::kNone);
+  EXPECT_EQ(page.Find("1"), nullptr) << "not an item of this page";
+
+  // Commissions of another row's page say nothing of this one's items.
+  Info other = Row();
+  other.items = Items(2, "2");
+  auto shifted = std::make_shared<std::vector<TaobaoSearchInfo>>(*other.items);
+  (*shifted)[0].iid = "7000";
+  other.items = shifted;
+  std::string other_html = GbkToUtf8(BuildShopPage(other, "http://vendor/", &page));
+  EXPECT_NE(other_html.find("id=\"commission-0\">佣金…<"), std::string::npos);
 }
 
 TEST(LinkDecisionTest, PassesItemsAndShops) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -134,6 +135,54 @@ TEST_F(CliAffiliateTest, ItemsTakeOneSearchAndAConversionPerFiftyMatchedById) {
   EXPECT_NE(outside.out.find("\"commission_rate\":\"\",\"commission\":\"\",\"click_url\":\"\""),
             std::string::npos)
       << outside.out;
+}
+
+// The shop page says under each price what the item pays, from the same conversions: 50 ids a
+// call, the rows matched by id (the sandbox answers each call backwards).
+TEST_F(CliAffiliateTest, ShopPageSaysWhatEachItemPays) {
+  const Seller* big = nullptr;
+  const Seller* outsider = nullptr;
+  for (const Seller& s : Market().Sellers()) {
+    if (s.affiliate && s.items.size() >= 60 && !big) big = &s;
+    if (!s.affiliate && !s.items.empty() && !outsider) outsider = &s;
+  }
+  ASSERT_TRUE(big && outsider);
+  // The line of each item block: its id, and what its line says.
+  auto lines = [](const std::string& page) {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (size_t at = page.find("class=\"mydiv\""); at != std::string::npos;
+         at = page.find("class=\"mydiv\"", at + 1)) {
+      size_t iid = page.find("http://iid", at) + 10;
+      size_t line = page.find("class=\"commission\"", at);
+      line = page.find('>', line) + 1;
+      found.emplace_back(page.substr(iid, page.find('/', iid) - iid),
+                         page.substr(line, page.find("</div>", line) - line));
+    }
+    return found;
+  };
+
+  test::ProcessResult result;
+  std::vector<std::string> methods = MethodsDuring([&] { result = Cli({"shop", big->nick}); });
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(std::count(methods.begin(), methods.end(), "taobao.taobaoke.items.convert"), 2)
+      << "60 items, two calls";
+  auto shown = lines(result.out);
+  ASSERT_EQ(shown.size(), 60u);
+  for (const auto& [iid, line] : shown) {
+    const Item* item = Market().ItemByIid(iid);
+    ASSERT_NE(item, nullptr) << iid;
+    int rate = std::stoi(item->commission_rate);
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%d.%02d%%", rate / 100, rate % 100);
+    EXPECT_EQ(line, std::string("佣金 ") + percent + " · ￥" + item->commission) << iid;
+  }
+
+  auto outside = Cli({"shop", outsider->nick});
+  ASSERT_EQ(outside.exit_code, 0) << outside.err;
+  shown = lines(outside.out);
+  ASSERT_FALSE(shown.empty());
+  for (const auto& [iid, line] : shown) EXPECT_EQ(line, "无佣金") << iid;
 }
 
 TEST_F(CliAffiliateTest, CopiedAddressesConvertByTheirForm) {
