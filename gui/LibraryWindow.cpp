@@ -37,7 +37,7 @@ using library::Library;
 using library::LibraryStatus;
 
 namespace library_window_defaults {
-inline constexpr int kWidth = 900;
+inline constexpr int kWidth = 980;
 inline constexpr int kHeight = 560;
 inline constexpr int kSaidMs = 4000;         // how long a said text stays in the status line
 inline constexpr size_t kExportPage = 1000;  // history entries read and written at a time
@@ -84,6 +84,8 @@ QTableView* MakeView(QAbstractItemModel* model, const std::vector<int>& widths, 
   view->horizontalHeader()->setStretchLastSection(true);
   view->horizontalHeader()->setSectionsClickable(true);
   for (size_t i = 0; i < widths.size(); ++i) view->setColumnWidth(static_cast<int>(i), widths[i]);
+  // The time, first in both tables, whole: it is what tells entries of one title apart.
+  view->setColumnWidth(0, view->fontMetrics().horizontalAdvance("0000-00-00 00:00:00") + 16);
   // The time, newest first, is the library's own order: pages come in it.
   view->setSortingEnabled(true);
   view->sortByColumn(0, Qt::DescendingOrder);
@@ -129,8 +131,8 @@ TLibraryWindow::TLibraryWindow(TLibraryReader& reader, TLibraryRecorder& recorde
   filter_label->setBuddy(Filter);
 
   Tabs = new QTabWidget(this);
-  SavedView = MakeView(saved_sorted_, {130, 40, 260, 120, 140, 70, 70, 80}, Tabs);
-  HistoryView = MakeView(history_sorted_, {130, 40, 40, 260, 120, 70, 70, 90}, Tabs);
+  SavedView = MakeView(saved_sorted_, {0, 44, 220, 120, 100, 70, 70, 70}, Tabs);
+  HistoryView = MakeView(history_sorted_, {0, 44, 44, 230, 120, 70, 70, 90}, Tabs);
   SavedView->setObjectName("SavedView");
   HistoryView->setObjectName("HistoryView");
   Tabs->addTab(SavedView, QString::fromUtf8("收藏"));
