@@ -1311,6 +1311,9 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
   }
   EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
       << "the row's page shows all the same";
+  // No address reached the user: the history holds none of them.
+  QTest::qWait(300);
+  EXPECT_TRUE(HistoryHolding(0).empty());
 }
 
 // While start-up waits for a slow configuration server a small window says it is under way;
