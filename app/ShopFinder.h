@@ -187,6 +187,13 @@ class ShopFinder {
   ShopLinkJob PrepareShopLink(size_t row);
   bool RunShopLink(ShopLinkJob& job, TTaobaoShop& lookup);
 
+  // The shop lookup of a seller alone, in the same two halves: Prepare on the owner's thread;
+  // Run, with the caller's own shop lookup component, fills `seller`'s shop (id, title, logo)
+  // and returns true, or leaves it as it was and returns false (the component's LastFailure
+  // says why).
+  ShopLookupJob PrepareShopLookup(const Info& seller);
+  bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
+
   const Settings& GetSettings() const { return settings_; }
   const ACatsInfo& Cats() const { return Cats_; }
   PInfo& Sellers() { return Sellers_; }
@@ -231,12 +238,10 @@ class ShopFinder {
   PInfo Sellers_;
   ACatsInfo Cats_{};
   std::string DefaultNick_ = finder_defaults::kDefaultNick;
-  ShopLookupJob PrepareShopLookup(const Info& seller);
 
   // The affiliate item search's conditions as the configuration left them, before any search
   // put its own filters in.
   TaobaokeItemConditions configured_item_cond_;
-  bool RunShopLookup(ShopLookupJob& job, Info& seller, TTaobaoShop& component);
 
   bool config_loaded_ = false;
   bool started_up_ = false;

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "app/LibraryTables.h"
 #include "app/ShopFinder.h"
 #include "app/TableText.h"
 #include "cli/CliText.h"
@@ -118,45 +119,6 @@ int HistoryClear(const std::vector<std::string>& args) {
   return kOk;
 }
 
-std::vector<std::string> HistoryCells(const library::HistoryEntry& entry) {
-  return {library::IsoTime(entry.time_ms),
-          library::KindName(entry.kind),
-          entry.id,
-          entry.nick,
-          entry.title,
-          entry.price,
-          entry.commission_rate,
-          entry.click_url,
-          library::ActionName(entry.action)};
-}
-
-// The columns of `saved`: what every saved entry has, then the shops' own, then the items'.
-std::vector<TableColumn> SavedColumns(bool shops, bool items) {
-  std::vector<TableColumn> columns = {{"kind"},  {"id"},   {"nick"},
-                                      {"title"}, {"note"}, {"saved_at"}};
-  if (shops) columns.insert(columns.end(), {{"location"}, {"level", true}});
-  if (items) {
-    columns.insert(columns.end(), {{"price"}, {"commission_rate"}, {"commission"}, {"click_url"}});
-  }
-  return columns;
-}
-
-std::vector<std::string> ShopCells(const library::SavedShop& shop) {
-  return {"shop",        shop.shop_id,
-          shop.nick,     shop.title,
-          shop.note,     library::IsoTime(shop.saved_ms),
-          shop.location, shop.level > 0 ? std::to_string(shop.level) : ""};
-}
-
-// An item's cells; `shop_columns` leaves the shops' columns empty before the item's own.
-std::vector<std::string> ItemCells(const library::SavedItem& item, bool shop_columns) {
-  std::vector<std::string> cells = {"item",     item.item_id, item.nick,
-                                    item.title, item.note,    library::IsoTime(item.saved_ms)};
-  if (shop_columns) cells.insert(cells.end(), {"", ""});
-  cells.insert(cells.end(), {item.price, item.commission_rate, item.commission, item.click_url});
-  return cells;
-}
-
 // saved add shop NICK: the shop lookup and the user lookup give its shop, title, place and
 // credit level.
 int SavedAddShop(const std::string& nick, const std::optional<std::string>& note) {
@@ -245,29 +207,21 @@ int SavedList(const Arguments& parsed) {
   bool shops = !kind || *kind == "shop";
   bool items = !kind || *kind == "item";
   library::SavedQuery query{.search = *search, .after = std::nullopt, .limit = SIZE_MAX};
-  // Both kinds together, the latest saved first.
-  std::vector<std::pair<int64_t, std::vector<std::string>>> rows;
+  std::vector<library::SavedShop> saved_shops;
+  std::vector<library::SavedItem> saved_items;
   if (shops) {
-    std::vector<library::SavedShop> saved;
-    if (LibraryStatus status = library->ReadSavedShops(query, saved); !status.Ok()) {
+    if (LibraryStatus status = library->ReadSavedShops(query, saved_shops); !status.Ok()) {
       return Failed(status);
     }
-    for (const library::SavedShop& shop : saved) rows.push_back({shop.saved_ms, ShopCells(shop)});
   }
   if (items) {
-    std::vector<library::SavedItem> saved;
-    if (LibraryStatus status = library->ReadSavedItems(query, saved); !status.Ok()) {
+    if (LibraryStatus status = library->ReadSavedItems(query, saved_items); !status.Ok()) {
       return Failed(status);
     }
-    for (const library::SavedItem& item : saved) {
-      rows.push_back({item.saved_ms, ItemCells(item, shops)});
-    }
   }
-  std::stable_sort(rows.begin(), rows.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
-  std::vector<std::vector<std::string>> cells;
-  for (auto& row : rows) cells.push_back(std::move(row.second));
-  std::cout << TableText(SavedColumns(shops, items), cells, *format);
+  // Both kinds together, the latest saved first.
+  std::cout << TableText(SavedColumns(shops, items), SavedRows(saved_shops, saved_items, shops),
+                         *format);
   return kOk;
 }
 
@@ -307,16 +261,7 @@ int RunHistory(const std::vector<std::string>& args) {
 
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kRead);
   if (!library) return kFailed;
-  TableWriter writer({{"time"},
-                      {"kind"},
-                      {"id"},
-                      {"nick"},
-                      {"title"},
-                      {"price"},
-                      {"commission_rate"},
-                      {"click_url"},
-                      {"action"}},
-                     *format);
+  TableWriter writer(HistoryColumns(), *format);
   std::cout << writer.Begin();
   // A page at a time, so that a long history is never held whole.
   size_t left = limit;

@@ -13,6 +13,7 @@
 
 #include "app/TableText.h"
 #include "gui/FailureWords.h"
+#include "gui/LibraryTools.h"
 #include "gui/PageLoader.h"
 #include "gui/SearchConditions.h"
 #include "gui/SellerListMenu.h"
@@ -37,6 +38,10 @@ TAffiliateTools::TAffiliateTools(TForm1& form, ShopFinder& finder, TPageLoader& 
            [this](int row) {
              loader_.ConvertShopOf(finder_.PrepareShopLink(static_cast<size_t>(row)));
            },
+       .shop_saved = [this](int row) { return form_.LibraryTools().ShopSaved(row); },
+       .can_save = [this] { return form_.LibraryTools().CanSave(); },
+       .save_shop = [this](int row) { form_.LibraryTools().SaveShop(row); },
+       .unsave_shop = [this](int row) { form_.LibraryTools().UnsaveShop(row); },
        .export_list = [this] { ExportSellers(); },
        .more_conditions = [this] { EditSearchConditions(); }});
 }

@@ -65,9 +65,8 @@ void TPageLoader::Convert(ConversionJob job, Use use) {
         finder_.RunConversion(job);
         QMetaObject::invokeMethod(
             this,
-            [this, epoch, use, address = std::move(job.click_url), failure = job.failure,
-             rate = std::move(job.commission_rate)] {
-              if (epoch == conversion_epoch_) address_done_(address, failure, use, rate);
+            [this, epoch, use, job = std::move(job)] {
+              if (epoch == conversion_epoch_) address_done_(job, use);
             },
             Qt::QueuedConnection);
       },

@@ -21,13 +21,11 @@ class TPageLoader : public QObject {
   // What a converted address is for: the web browser, or the clipboard.
   enum class Use { kOpen, kCopy };
   using PageDone = std::function<void(const ShopPageJob& job)>;
-  using AddressDone = std::function<void(const std::string& address, const CallFailure& failure,
-                                         Use use, const std::string& commission_rate)>;
+  using AddressDone = std::function<void(const ConversionJob& job, Use use)>;
   using ShopLinkDone = std::function<void(const ShopLinkJob& job)>;
 
   // `page_done` hears of each page load that was not superseded or dropped, `address_done` of
-  // each conversion with its web address (empty when it failed, then with why) and, for an
-  // item, its commission rate as the reply gave it,
+  // each conversion with its job (its web address empty when it failed, then with why),
   // `shop_link_done` of each row's shop converted or not (then with an empty address); all on
   // the window's thread.
   TPageLoader(ShopFinder& finder, PageDone page_done, AddressDone address_done,

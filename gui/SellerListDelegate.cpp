@@ -78,9 +78,25 @@ void TSellerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->save();
     painter->setPen(color);
     painter->setFont(item.font);
-    // A text wider than its column keeps its beginning, the part a user reads and recognises.
-    painter->drawText(space, Qt::AlignCenter,
-                      painter->fontMetrics().elidedText(text, Qt::ElideRight, space.width()));
+    if (index.data(kSavedRole).toBool()) {
+      // The star goes before the nick and the two stay centred together.
+      const QString star = QString::fromUtf8("★ ");
+      const QFontMetrics metrics = painter->fontMetrics();
+      const int star_width = metrics.horizontalAdvance(star);
+      QString shown = metrics.elidedText(text, Qt::ElideRight, space.width() - star_width);
+      const int width = star_width + metrics.horizontalAdvance(shown);
+      QRect line(space.left() + (space.width() - width) / 2, space.top(), width, space.height());
+      painter->setPen(SavedColor());
+      painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, star);
+      painter->setPen(color);
+      painter->drawText(line.adjusted(star_width, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                        shown);
+    } else {
+      // A text wider than its column keeps its beginning, the part a user reads and
+      // recognises.
+      painter->drawText(space, Qt::AlignCenter,
+                        painter->fontMetrics().elidedText(text, Qt::ElideRight, space.width()));
+    }
     painter->restore();
   }
 }
@@ -92,7 +108,9 @@ bool TSellerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   }
   QString text = index.data(Qt::DisplayRole).toString();
   QFontMetrics metrics(option.font);
-  if (text.isEmpty() || metrics.horizontalAdvance(text) <= TextRect(option.rect).width()) {
+  int room = TextRect(option.rect).width();
+  if (index.data(kSavedRole).toBool()) room -= metrics.horizontalAdvance(QString::fromUtf8("★ "));
+  if (text.isEmpty() || metrics.horizontalAdvance(text) <= room) {
     QToolTip::hideText();
     return true;
   }

@@ -53,6 +53,11 @@ void TSellerListMenu::Show(const QPoint& position) {
                                   [this, row] { actions_.copy_shop_link(row); });
   nick->setEnabled(row >= 0);
   link->setEnabled(row >= 0);
+  const bool saved = row >= 0 && actions_.shop_saved(row);
+  QAction* keep = menu->addAction(
+      QString::fromUtf8(saved ? "取消收藏" : "收藏店铺"),
+      [this, row, saved] { saved ? actions_.unsave_shop(row) : actions_.save_shop(row); });
+  keep->setEnabled(row >= 0 && actions_.can_save());
   menu->addSeparator();
   QAction* save =
       menu->addAction(QString::fromUtf8("导出卖家列表..."), [this] { actions_.export_list(); });

@@ -28,6 +28,7 @@
 #include "gui/CreditPictures.h"
 #include "gui/DropDownStyle.h"
 #include "gui/FailureWords.h"
+#include "gui/LibraryTools.h"
 #include "gui/MyThread.h"
 #include "gui/PageLoader.h"
 #include "gui/SellerListDelegate.h"
@@ -102,16 +103,29 @@ TForm1::TForm1(Settings settings, QWidget* parent)
   // Every platform call of a click runs off this thread; see TPageLoader.
   loader_ = new TPageLoader(
       finder_, [this](const ShopPageJob& job) { PageReady(job); },
-      [this](const std::string& address, const CallFailure& failure, TPageLoader::Use use,
-             const std::string& commission_rate) {
-        LinkConverted(address, failure, use == TPageLoader::Use::kCopy, commission_rate);
+      [this](const ConversionJob& job, TPageLoader::Use use) {
+        LinkConverted(job, use == TPageLoader::Use::kCopy);
       },
-      [this](const ShopLinkJob& job) { tools_->ShopLinkConverted(job); }, this);
+      [this](const ShopLinkJob& job) {
+        tools_->ShopLinkConverted(job);
+        library_->ShopLinkCopied(job);
+      },
+      this);
   // What each item of the page on show pays, filled in as its conversions come.
   commissions_ = new TCommissionLines(
       finder_, WebBrowser1->page(), [this](int row) { emit CommissionsShown(row); }, this);
   // The seller list's menu, the copies and the further search conditions.
   tools_ = new TAffiliateTools(*this, finder_, *loader_);
+  // The library: saved shops, the history of every address handed over, its window.
+  library_ = new TLibraryTools(
+      *this, finder_, *loader_,
+      {.show_page =
+           [this](int row) {
+             ListView1->selectRow(row);
+             ShowShopPage(row);
+           },
+       .say = [this](const QString& text) { tools_->Say(text); },
+       .open_link = [this](const std::string& address) { return open_link_(address); }});
   keys_ = new TWindowKeys(*this, {.press_button1 =
                                       [this] {
                                         SpinEdit1->Commit();
@@ -163,6 +177,7 @@ TForm1::~TForm1() {
   delete keys_;
   keys_ = nullptr;
   StopSearch();
+  delete library_;  // its lookups use the finder; what it has queued is written
   delete loader_;
   if (worker_) worker_->wait();
   delete again_;  // waits for a start-up under way, which uses the finder
@@ -533,23 +548,31 @@ bool TForm1::WebBrowser1BeforeNavigate2(const QUrl& url) {
 void TForm1::OpenItemLink(const std::string& iid, bool copy) {
   // What the page's own conversions said of its item settles the click at once, with no call.
   if (const ItemCommission* known = commissions_->Known(iid)) {
-    LinkConverted(known->click_url, {}, copy, known->commission_rate);
+    ConversionJob job;
+    job.kind = ConversionJob::kItem;
+    job.item_cond.iids = iid;
+    job.click_url = known->click_url;
+    job.commission_rate = known->commission_rate;
+    job.commission = known->commission;
+    LinkConverted(job, copy);
     return;
   }
   loader_->Convert(finder_.PrepareItemConversion(iid),
                    copy ? TPageLoader::Use::kCopy : TPageLoader::Use::kOpen);
 }
 
-void TForm1::LinkConverted(const std::string& address, const CallFailure& failure, bool copy,
-                           const std::string& commission_rate) {
+void TForm1::LinkConverted(const ConversionJob& job, bool copy) {
+  const std::string& address = job.click_url;
+  bool handed = !address.empty();
   if (copy) {
-    tools_->Copy(address, QString::fromUtf8("推广链接已复制"), failure, commission_rate);
+    tools_->Copy(address, QString::fromUtf8("推广链接已复制"), job.failure, job.commission_rate);
   } else if (address.empty()) {
-    tools_->Say(LinkFailed(failure));
+    tools_->Say(LinkFailed(job.failure));
   } else {
-    OpenLink(address);
-    emit LinkOpened(FromGbk(address), FromGbk(commission_rate));
+    handed = OpenLink(address);
+    emit LinkOpened(FromGbk(address), FromGbk(job.commission_rate));
   }
+  library_->Handed(job, copy, handed);
 }
 
 void TForm1::OpenShopLink(bool copy) {
@@ -582,8 +605,10 @@ void TForm1::EditAccount() {
 
 void TForm1::Label2Click() { OpenLink(Utf8ToGbk(finder_.GetSettings().VendorBase)); }
 
-void TForm1::OpenLink(const std::string& address) {
-  if (!open_link_(address)) tools_->Say(QString::fromUtf8(kBrowserFailed));
+bool TForm1::OpenLink(const std::string& address) {
+  if (open_link_(address)) return true;
+  tools_->Say(QString::fromUtf8(kBrowserFailed));
+  return false;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

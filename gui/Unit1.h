@@ -27,6 +27,7 @@ class TCountSpinBox;
 class TMyThread;
 class TPageLoader;
 class TAffiliateTools;
+class TLibraryTools;
 class TSellerListDelegate;
 class TStartUpAgain;
 class TStartUpNotice;
@@ -65,6 +66,9 @@ class TForm1 : public QWidget {
   QString ApplicationTitle() const { return application_title_; }
   // The menu bar, where further menus and entries go.
   TWindowMenu& WindowMenu() { return *menu_; }
+  // The affiliate's library: the history of what the window hands over, saved shops, the
+  // 收藏与记录 window.
+  TLibraryTools& LibraryTools() { return *library_; }
   // Opens the account settings; once they are saved, start-up runs again (a search under way
   // stopped first), then the categories are filled and the first search starts.
   void EditAccount();
@@ -147,11 +151,12 @@ class TForm1 : public QWidget {
   // Asks the page whether it is the one of mark `mark`, again and again for a while.
   void ConfirmShopPageShown(int mark);
   void SetPageBusy(bool busy);
-  // Hands `address` to the link opener; says so over the page when no web browser started.
-  void OpenLink(const std::string& address);
-  // A link's affiliate address, to open or copy; empty when there is none, `failure` saying why.
-  void LinkConverted(const std::string& address, const CallFailure& failure, bool copy,
-                     const std::string& commission_rate);
+  // Hands `address` to the link opener; says so over the page when no web browser started,
+  // and returns false.
+  bool OpenLink(const std::string& address);
+  // A link's affiliate address, to open or copy (its job's click_url; empty when there is none,
+  // the job's failure saying why), then recorded in the library's history.
+  void LinkConverted(const ConversionJob& job, bool copy);
 
   ShopFinder finder_;
   LinkOpener open_link_;
@@ -161,6 +166,7 @@ class TForm1 : public QWidget {
   TPageLoader* loader_ = nullptr;
   TCommissionLines* commissions_ = nullptr;
   TAffiliateTools* tools_ = nullptr;
+  TLibraryTools* library_ = nullptr;
   TWindowKeys* keys_ = nullptr;
   TStartUpNotice* start_up_ = nullptr;
   TWindowMenu* menu_ = nullptr;

@@ -48,7 +48,9 @@ QString SaveUserFile(QWidget* parent, const QString& title, const QString& name,
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   QString path = dialog.selectedFiles().first();
 
-  QByteArray bytes = contents(path, *chosen);
+  std::optional<QByteArray> made = contents(path, *chosen);
+  if (!made) return QString();
+  const QByteArray& bytes = *made;
   // Written beside the file and put in its place only once whole: a failure keeps the file
   // as it was. The flush is checked on its own: the commit misses a failure of the last
   // buffered write.

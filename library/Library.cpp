@@ -517,6 +517,48 @@ LibraryStatus Library::ClearHistory(std::optional<int64_t> before_ms, int64_t& r
   });
 }
 
+LibraryStatus Library::RemoveHistoryEntry(int64_t key, bool& removed) {
+  removed = false;
+  return Guard("removing an entry from", true, [&] {
+    sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);
+    sql::Statement row(*db_, "SELECT title, nick, id FROM history WHERE key = ?1");
+    row.Bind(1, key);
+    if (!row.Step()) return;
+    // The index holds no text: the entry's words, made again from its row, take it out.
+    sql::Statement(
+        *db_, "INSERT INTO history_search(history_search, rowid, words) VALUES('delete', ?1, ?2)")
+        .Bind(1, key)
+        .Bind(2, schema::HistoryWords(row.ColumnText(0), row.ColumnText(1), row.ColumnText(2)))
+        .Run();
+    sql::Statement(*db_, "DELETE FROM history WHERE key = ?1").Bind(1, key).Run();
+    removed = db_->Changes() > 0;
+    transaction.Commit();
+  });
+}
+
+LibraryStatus Library::SetNote(EntryKind kind, const std::string& key, const std::string& note,
+                               bool& found) {
+  found = false;
+  const bool shop = kind == EntryKind::kShop;
+  return Guard("changing a note in", true, [&] {
+    sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);
+    sql::Statement row(*db_,
+                       shop ? "SELECT title, nick, shop_id FROM saved_shop WHERE nick = ?1"
+                            : "SELECT title, nick, item_id FROM saved_item WHERE item_id = ?1");
+    row.Bind(1, key);
+    if (!row.Step()) return;
+    // The note is searched too: the entry's words are made again with it.
+    sql::Statement(*db_, shop ? "UPDATE saved_shop SET note = ?2, words = ?3 WHERE nick = ?1"
+                              : "UPDATE saved_item SET note = ?2, words = ?3 WHERE item_id = ?1")
+        .Bind(1, key)
+        .Bind(2, note)
+        .Bind(3, schema::SavedWords(row.ColumnText(0), row.ColumnText(1), row.ColumnText(2), note))
+        .Run();
+    found = true;
+    transaction.Commit();
+  });
+}
+
 LibraryStatus Library::SaveShop(SavedShop& shop, const std::optional<std::string>& note) {
   return Guard("saving a shop in", true, [&] {
     sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);

@@ -174,12 +174,19 @@ class Library {
   // Removes every entry (before_ms empty) or those before `before_ms`; `removed` says how
   // many.
   LibraryStatus ClearHistory(std::optional<int64_t> before_ms, int64_t& removed);
+  // Removes the entry of `key` (HistoryEntry::key); `removed` false when there was none.
+  LibraryStatus RemoveHistoryEntry(int64_t key, bool& removed);
 
   // Saves a shop or an item, replacing what was saved under its nick or id, now as its save
   // time. A note of nullopt keeps the note saved before (none for a new one). On success the
   // entry holds what was saved, its note and save time included.
   LibraryStatus SaveShop(SavedShop& shop, const std::optional<std::string>& note);
   LibraryStatus SaveItem(SavedItem& item, const std::optional<std::string>& note);
+  // Replaces the note of the shop saved under `key` (its nick) or of the item saved under it
+  // (its id), keeping the rest, its save time included; `found` false when nothing is saved
+  // under it.
+  LibraryStatus SetNote(EntryKind kind, const std::string& key, const std::string& note,
+                        bool& found);
   // Removes what is saved under `nick` or `item_id`; `removed` false when nothing was.
   LibraryStatus RemoveShop(const std::string& nick, bool& removed);
   LibraryStatus RemoveItem(const std::string& item_id, bool& removed);

@@ -18,9 +18,9 @@ LibraryWriter::~LibraryWriter() {
   thread_.join();
 }
 
-void LibraryWriter::Record(HistoryEntry entry) {
+void LibraryWriter::Record(HistoryEntry entry, Done done) {
   if (entry.time_ms == 0) entry.time_ms = NowMs();
-  Queue({std::move(entry), {}, {}});
+  Queue({std::move(entry), {}, std::move(done)});
 }
 
 void LibraryWriter::SaveShop(SavedShop shop, std::optional<std::string> note, Done done) {
@@ -53,6 +53,33 @@ void LibraryWriter::RemoveItem(std::string item_id, Done done) {
          [item_id = std::move(item_id)](Library& library) {
            bool removed = false;
            return library.RemoveItem(item_id, removed);
+         },
+         std::move(done)});
+}
+
+void LibraryWriter::SetNote(EntryKind kind, std::string key, std::string note, Done done) {
+  Queue({std::nullopt,
+         [kind, key = std::move(key), note = std::move(note)](Library& library) {
+           bool found = false;
+           return library.SetNote(kind, key, note, found);
+         },
+         std::move(done)});
+}
+
+void LibraryWriter::RemoveHistoryEntry(int64_t key, Done done) {
+  Queue({std::nullopt,
+         [key](Library& library) {
+           bool removed = false;
+           return library.RemoveHistoryEntry(key, removed);
+         },
+         std::move(done)});
+}
+
+void LibraryWriter::ClearHistory(std::optional<int64_t> before_ms, Done done) {
+  Queue({std::nullopt,
+         [before_ms](Library& library) {
+           int64_t removed = 0;
+           return library.ClearHistory(before_ms, removed);
          },
          std::move(done)});
 }
@@ -102,13 +129,18 @@ void LibraryWriter::Run() {
       if (jobs[handled].entry) {
         // The entries queued one after the other go in one transaction.
         std::vector<HistoryEntry> entries;
+        const size_t first = handled;
         while (handled < jobs.size() && jobs[handled].entry) {
           entries.push_back(std::move(*jobs[handled].entry));
           ++handled;
         }
+        LibraryStatus status = open_status_;
         if (library != nullptr) {
-          LibraryStatus status = library->Record(entries);
+          status = library->Record(entries);
           if (!status.Ok() && problem_) problem_(status);
+        }
+        for (size_t i = first; i < handled; ++i) {
+          if (jobs[i].done) jobs[i].done(status);
         }
       } else {
         Job& job = jobs[handled++];

@@ -36,13 +36,17 @@ class LibraryWriter {
   LibraryWriter& operator=(const LibraryWriter&) = delete;
 
   // Queues `entry` for the history, stamped now when its time is 0; returns at once. Entries
-  // queued together are recorded in one transaction.
-  void Record(HistoryEntry entry);
+  // queued together are recorded in one transaction. `done`, when given, hears once it is
+  // recorded or dropped.
+  void Record(HistoryEntry entry, Done done = {});
   // Queue a change; `done`, when given, hears how it went.
   void SaveShop(SavedShop shop, std::optional<std::string> note, Done done = {});
   void SaveItem(SavedItem item, std::optional<std::string> note, Done done = {});
   void RemoveShop(std::string nick, Done done = {});
   void RemoveItem(std::string item_id, Done done = {});
+  void SetNote(EntryKind kind, std::string key, std::string note, Done done = {});
+  void RemoveHistoryEntry(int64_t key, Done done = {});
+  void ClearHistory(std::optional<int64_t> before_ms, Done done = {});
 
   // Waits until everything queued before the call has been written or dropped.
   void Flush();

@@ -13,9 +13,12 @@
 #include "gui/QtTranslations.h"
 
 int main(int argc, char** argv) {
-  // What the window remembers (its search conditions, the last folder) stays with this run.
+  // What the window remembers (its search conditions, the last folder) and its library stay
+  // with this run.
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QTemporaryDir data;
+  qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     // The offscreen screen as large as with-openbox's (its own default is 800 x 600, too
     // small for the window's design, which then opens maximised).

@@ -20,7 +20,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,9 +49,16 @@
 #include "gui/AccountDialog.h"
 #include "gui/AddressLabel.h"
 #include "gui/CountSpinBox.h"
+#include "gui/LibraryFilter.h"
+#include "gui/LibraryModels.h"
+#include "gui/LibraryTools.h"
+#include "gui/LibraryWindow.h"
 #include "gui/SearchConditions.h"
 #include "gui/Unit1.h"
+#include "gui/SellerListDelegate.h"
 #include "gui/WindowMenu.h"
+#include "library/Library.h"
+#include "library/Sqlite.h"
 #include "platform/CodePage.h"
 #include "platform/IdHTTP.h"
 #include "sandbox/ConfigDocument.h"
@@ -160,9 +173,54 @@ struct MessageBoxes {
   QTimer answer;
 };
 
+// The history in the library the window uses, newest first, once it holds `count` entries;
+// what it holds after ten seconds otherwise.
+std::vector<library::HistoryEntry> HistoryHolding(size_t count) {
+  std::vector<library::HistoryEntry> entries;
+  static_cast<void>(QTest::qWaitFor(
+      [&] {
+        library::LibraryStatus status;
+        auto opened = library::Library::Open(library::DefaultLibraryPath(),
+                                             library::Library::Access::kRead, status);
+        entries.clear();
+        if (opened) opened->ReadHistory({.limit = 1000}, entries);
+        return entries.size() >= count;
+      },
+      10000));
+  return entries;
+}
+
+// The shops saved in the library the window uses.
+std::vector<library::SavedShop> SavedShops() {
+  library::LibraryStatus status;
+  auto opened =
+      library::Library::Open(library::DefaultLibraryPath(), library::Library::Access::kRead, status);
+  std::vector<library::SavedShop> shops;
+  if (opened) opened->ReadSavedShops({}, shops);
+  return shops;
+}
+
+// Pixels of `area` of `picture` in the colour of the saved sellers' star.
+int StarPixels(const QImage& picture, const QRect& area) {
+  const QColor star = TSellerListDelegate::SavedColor();
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      QColor c = picture.pixelColor(x, y);
+      count += std::abs(c.red() - star.red()) < 40 && std::abs(c.green() - star.green()) < 40 &&
+               c.blue() < 90;
+    }
+  }
+  return count;
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Each test has a library of its own, and records as it would out of the box.
+    data_home_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", data_home_->path().toLocal8Bit());
+    QSettings("Vendrix", "Vendrix").remove("library/record_links");
     recorder_path_ = ::testing::TempDir() + "/browser-" + std::to_string(getpid()) + ".txt";
     std::remove(recorder_path_.c_str());
     std::remove((recorder_path_ + ".env").c_str());
@@ -425,7 +483,96 @@ class WindowTest : public ::testing::Test {
     return QPoint(list->columnViewportPosition(2) + 10,
                   list->rowViewportPosition(row) + list->rowHeight(row) / 2);
   }
+  // The star pixels of row `row`'s nick in the seller list, as it is drawn now.
+  int StarPixelsOfRow(int row) const {
+    QTableWidget* list = form_->ListView1;
+    return StarPixels(list->viewport()->grab().toImage(),
+                      list->visualItemRect(list->item(row, 2)));
+  }
+  // Opens 收藏与记录 from the menu bar with the mouse; the window once both its tables have
+  // their first rows.
+  TLibraryWindow* OpenLibraryWindow() {
+    ActivateWindow();
+    QMenu* menu = ClickMenuTitle("收藏");
+    if (menu == nullptr) return nullptr;
+    ClickEntry(menu, menu->actions().value(0));
+    TLibraryWindow* window = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          window = form_->LibraryTools().Window();
+          return window != nullptr && window->isVisible() && !window->Saved->Reading() &&
+                 !window->History->Reading();
+        },
+        10000))
+        << "the library window did not open with its rows";
+    return window;
+  }
+  // The point of row `row` of `view` (as sorted), on its title.
+  static QPoint TableRow(QTableView* view, int row) {
+    return view->visualRect(view->model()->index(row, 3)).center();
+  }
+  // Double-clicks row `row` of `view` through the window system, as a user does.
+  static void DoubleClickRow(QTableView* view, int row) {
+    QWidget* window = view->window();
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {},
+                       view->viewport()->mapTo(window, TableRow(view, row)));
+  }
+  // Right-clicks row `row` of `view` through the window system and clicks `entry` of the menu
+  // that opens; false when there is no such entry, or it cannot be picked.
+  static bool PickFromTableMenu(QTableView* view, int row, const QString& entry) {
+    QWidget* window = view->window();
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                      view->viewport()->mapTo(window, TableRow(view, row)));
+    QMenu* menu = OpenedMenu();
+    if (menu == nullptr) return false;
+    for (QAction* action : menu->actions()) {
+      if (action->text() != entry) continue;
+      if (!action->isEnabled()) {
+        menu->close();
+        return false;
+      }
+      ClickEntry(menu, action);
+      return true;
+    }
+    menu->close();
+    ADD_FAILURE() << "no menu entry " << entry.toStdString();
+    return false;
+  }
+  // The text of row `row`, column `column` of `view`, as the user reads it.
+  static QString Cell(QTableView* view, int row, int column) {
+    return view->model()->index(row, column).data().toString();
+  }
+  // Writes to the library the window will use, as the command line would before it starts.
+  static void Seed(const std::function<void(library::Library&)>& write) {
+    library::LibraryStatus status;
+    auto opened = library::Library::Open(library::DefaultLibraryPath(),
+                                         library::Library::Access::kWrite, status);
+    ASSERT_TRUE(opened) << status.message;
+    write(*opened);
+  }
+  // Answers the next message box with its button `button` ("是(&Y)", "否(&N)").
+  static void AnswerNextBox(const QString& button) {
+    WhenOpen<QMessageBox>([button](QMessageBox* box) { ClickButton(box, button); });
+  }
+  // Clicks the header of `column` of `view`, as a user sorts by it.
+  static void ClickHeader(QTableView* view, int column) {
+    QHeaderView* header = view->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+  }
+  // Makes the library window the active one, as a user's click on it does.
+  static void Activate(QWidget* window) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  }
+  // The rows `view` shows once it shows `count` of them (ten seconds at most).
+  static int RowsOnceThere(QTableView* view, int count) {
+    static_cast<void>(
+        QTest::qWaitFor([&] { return view->model()->rowCount() == count; }, 10000));
+    return view->model()->rowCount();
+  }
 
+  std::unique_ptr<QTemporaryDir> data_home_;
   std::unique_ptr<sandbox::Sandbox> sandbox_;
   std::unique_ptr<TForm1> form_;
   std::vector<int> commissions_shown_;  // the rows whose commission lines were all filled in
@@ -691,6 +838,17 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
       << "the item's commission rate goes with its address";
   QTest::qWait(300);
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
+  // The address opened is in the history, with what the platform said of the item.
+  std::vector<library::HistoryEntry> history = HistoryHolding(1);
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].action, library::HistoryAction::kOpened);
+  EXPECT_EQ(history[0].kind, library::EntryKind::kItem);
+  EXPECT_EQ(history[0].id, iid.toStdString());
+  EXPECT_EQ(history[0].nick, first_nick.toStdString());
+  EXPECT_EQ(history[0].title, item->title);
+  EXPECT_EQ(history[0].price, item->price);
+  EXPECT_EQ(history[0].commission_rate, item->commission_rate);
+  EXPECT_EQ(history[0].click_url, Recorded()[0]);
 
   // Select row 1, then follow a shop link naming somebody else: row 1's shop is converted.
   QSignalSpy shown(&f, &TForm1::ShopPageShown);
@@ -715,6 +873,15 @@ TEST_F(WindowTest, ItemAndShopLinksOpenTheirClickAddressesAndThePageStays) {
   ASSERT_FALSE(sid.empty());
   EXPECT_TRUE(Recorded()[1].starts_with(sandbox_->Base() + "click?kind=shop&sid=" + sid + "&"))
       << Recorded()[1];
+  history = HistoryHolding(2);
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].action, library::HistoryAction::kOpened);
+  EXPECT_EQ(history[0].kind, library::EntryKind::kShop);
+  EXPECT_EQ(history[0].id, sid);
+  EXPECT_EQ(history[0].nick, second_nick.toStdString()) << "the seller of the page shown";
+  EXPECT_EQ(history[0].title, sandbox_->Market().SellerBySid(sid)->shop_title);
+  EXPECT_FALSE(history[0].commission_rate.empty());
+  EXPECT_EQ(history[0].click_url, Recorded()[1]);
 
   // Row 0's item on row 1's page: row 0's page lends it no address, it is converted by a call.
   ASSERT_TRUE(WaitForCommissions(1));
@@ -1029,6 +1196,13 @@ TEST_F(WindowTest, ListMenuCopiesExportsAndNarrowsTheSearch) {
   EXPECT_EQ(selected_row(), 0);
   EXPECT_TRUE(PageHtml().contains("卖家昵称：" + first_nick)) << "the page stays";
   EXPECT_TRUE(Recorded().empty()) << "nothing opens in the browser";
+  std::vector<library::HistoryEntry> history = HistoryHolding(1);
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].action, library::HistoryAction::kCopied);
+  EXPECT_EQ(history[0].kind, library::EntryKind::kShop);
+  EXPECT_EQ(history[0].id, sid);
+  EXPECT_EQ(history[0].nick, f.ListView1->item(5, 2)->text().toStdString());
+  EXPECT_EQ(history[0].click_url, clipboard->text().toStdString());
 
   // The export writes the list as the command line does, by the chosen extension; a name typed
   // without one takes the chosen type's (CSV at first).
@@ -1137,6 +1311,9 @@ TEST_F(WindowTest, ClicksThatCannotDoTheirJobSaySoOverThePage) {
   }
   EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + f.ListView1->item(2, 2)->text()))
       << "the row's page shows all the same";
+  // No address reached the user: the history holds none of them.
+  QTest::qWait(300);
+  EXPECT_TRUE(HistoryHolding(0).empty());
 }
 
 // While start-up waits for a slow configuration server a small window says it is under way;
@@ -1436,8 +1613,9 @@ TEST_F(WindowTest, MenuBarOpensByMouseAndKeys_ItsEntriesDoTheirWork) {
     QStringList entries;
   } contents[] = {{"文件", {"导出卖家列表...", "退出"}},
                   {"设置", {"账户设置...", "更多搜索条件..."}},
+                  {"收藏", {"收藏与记录...", "记录推广链接"}},
                   {"帮助", {"关于 Vendrix"}}};
-  ASSERT_EQ(menus.Bar()->actions().size(), 3);
+  ASSERT_EQ(menus.Bar()->actions().size(), 4);
   for (const auto& menu : contents) {
     ActivateWindow();
     QMenu* open = ClickMenuTitle(menu.title);
@@ -1647,6 +1825,52 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
   EXPECT_TRUE(Recorded()[0].starts_with(sandbox_->Base() +
                                         "click?kind=item&iid=" + iid.toStdString() + "&"));
+  // The copy and the middle click are in the history, newest first.
+  std::vector<library::HistoryEntry> history = HistoryHolding(2);
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].action, library::HistoryAction::kOpened);
+  EXPECT_EQ(history[0].click_url, Recorded()[0]);
+  EXPECT_EQ(history[1].action, library::HistoryAction::kCopied);
+  EXPECT_EQ(history[1].id, iid.toStdString());
+  EXPECT_EQ(history[1].click_url, QGuiApplication::clipboard()->text().toStdString());
+
+  // Recording switched off in the 收藏 menu (remembered), or by VENDRIX_HISTORY=off, where the
+  // menu's entry cannot turn it on: the clicks work and nothing is recorded.
+  QAction* recording = nullptr;
+  auto recording_entry = [&] {
+    ActivateWindow();
+    QMenu* menu = ClickMenuTitle("收藏");
+    recording = menu->actions().value(1);
+    EXPECT_EQ(recording->text(), "记录推广链接");
+    return menu;
+  };
+  QMenu* menu = recording_entry();
+  EXPECT_TRUE(recording->isChecked());
+  ClickEntry(menu, recording);
+  EXPECT_FALSE(QSettings("Vendrix", "Vendrix").value("library/record_links", true).toBool());
+  qputenv("VENDRIX_HISTORY", "off");
+  menu = recording_entry();
+  EXPECT_FALSE(recording->isChecked());
+  EXPECT_FALSE(recording->isEnabled()) << "the environment wins";
+  QTest::keyClick(menu, Qt::Key_Escape);
+  qunsetenv("VENDRIX_HISTORY");
+  ClickOnPage(QPoint(100, 100), {}, Qt::MiddleButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() == 2; }, 10000));
+  menu = recording_entry();
+  ClickEntry(menu, recording);  // on again, not under the environment's word
+  qputenv("VENDRIX_HISTORY", "OFF");
+  ClickOnPage(QPoint(100, 100), Qt::ControlModifier);
+  ASSERT_TRUE(copied.wait(10000));
+  qunsetenv("VENDRIX_HISTORY");
+  EXPECT_TRUE(QSettings("Vendrix", "Vendrix").value("library/record_links", false).toBool());
+  // Recording again: the next click is the next entry, none came between.
+  ClickOnPage(QPoint(100, 100), {}, Qt::MiddleButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() == 3; }, 10000));
+  history = HistoryHolding(3);
+  ASSERT_EQ(history.size(), 3u);
+  EXPECT_EQ(history[0].click_url, Recorded()[2]);
+  EXPECT_EQ(history[1].action, library::HistoryAction::kOpened);
+  EXPECT_EQ(history[2].action, library::HistoryAction::kCopied);
 
   // A copy that cannot be converted says so, and the clipboard keeps what it held.
   SpreadItemOfAnotherSeller(0, QRect(0, 0, 200, 200));
@@ -1661,7 +1885,311 @@ TEST_F(WindowTest, CtrlClickCopiesTheLinksAddress_MiddleClickOpensIt) {
   EXPECT_TRUE(f.WebBrowser1BeforeNavigate2(QUrl("http://iid" + iid + "/")))
       << "refused, and not converted";
   QTest::qWait(300);
-  EXPECT_EQ(Recorded().size(), 1u);
+  EXPECT_EQ(Recorded().size(), 3u);
+}
+
+// 收藏店铺 in the list's menu saves the row's shop (looked up first) and stars its nick; the
+// 收藏与记录 window lists it with what was saved before, shows its page on a double-click,
+// opens a saved item's address, edits a note and removes an entry once confirmed; 取消收藏 takes
+// the star away.
+TEST_F(WindowTest, SavedShopsAreStarred_TheLibraryWindowShowsEditsAndRemovesThem) {
+  Seed([](library::Library& saved) {
+    library::SavedItem item{.item_id = "5550001",
+                            .nick = "老店",
+                            .title = "夏季 连衣裙",
+                            .price = "89.00",
+                            .commission_rate = "1250",
+                            .commission = "11.13",
+                            .click_url = "http://s.click.taobao.com/t?e=item1"};
+    ASSERT_TRUE(saved.SaveItem(item, "送妈妈").Ok());
+  });
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TForm1& f = *form_;
+  const QString nick = f.ListView1->item(1, 2)->text();
+  ASSERT_FALSE(f.Finder().Sellers()[1].shop_loaded);
+  EXPECT_EQ(StarPixelsOfRow(1), 0);
+  PickFromListMenu(1, "收藏店铺");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return StarPixelsOfRow(1) > 0; }, 10000))
+      << "the saved seller is not starred";
+  EXPECT_EQ(StarPixelsOfRow(0), 0);
+  std::vector<library::SavedShop> shops = SavedShops();
+  ASSERT_EQ(shops.size(), 1u);
+  EXPECT_EQ(shops[0].nick, nick.toStdString());
+  const sandbox::Seller* seller = sandbox_->Market().SellerBySid(shops[0].shop_id);
+  ASSERT_NE(seller, nullptr) << "saved with the shop its lookup found";
+  EXPECT_EQ(shops[0].title, seller->shop_title);
+  // Its menu now offers to take it out.
+  QTest::mouseClick(f.windowHandle(), Qt::RightButton, {},
+                    f.ListView1->viewport()->mapTo(&f, RowCenter(1)));
+  QMenu* menu = OpenedMenu();
+  ASSERT_NE(menu, nullptr);
+  QStringList entries;
+  for (QAction* action : menu->actions()) entries << action->text();
+  menu->close();
+  EXPECT_TRUE(entries.contains("取消收藏") && !entries.contains("收藏店铺")) << entries.join("|").toStdString();
+
+  TLibraryWindow* window = OpenLibraryWindow();
+  ASSERT_NE(window, nullptr);
+  QTableView* view = window->SavedView;
+  ASSERT_EQ(RowsOnceThere(view, 2), 2);
+  EXPECT_EQ(Cell(view, 0, TSavedModel::kNick), nick) << "the latest saved first";
+  EXPECT_EQ(Cell(view, 0, TSavedModel::kTitle), QString::fromStdString(seller->shop_title));
+  EXPECT_EQ(Cell(view, 1, TSavedModel::kTitle), "夏季 连衣裙");
+  EXPECT_EQ(Cell(view, 1, TSavedModel::kNote), "送妈妈");
+  EXPECT_EQ(Cell(view, 1, TSavedModel::kCommissionRate), "12.50%");
+  EXPECT_EQ(window->Status->text(), "共 2 条");
+
+  // A double-click on the shop shows its page in the main window, its row selected.
+  Activate(window);
+  QSignalSpy shown(&f, &TForm1::ShopPageShown);
+  DoubleClickRow(view, 0);
+  ASSERT_TRUE(shown.wait(10000));
+  EXPECT_TRUE(WaitForPageContaining("卖家昵称：" + nick));
+  EXPECT_EQ(f.ListView1->selectionModel()->selectedRows().value(0).row(), 1);
+  // On the item, its address opens, and that is in the history.
+  Activate(window);
+  DoubleClickRow(view, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+  EXPECT_EQ(Recorded()[0], "http://s.click.taobao.com/t?e=item1");
+  std::vector<library::HistoryEntry> history = HistoryHolding(1);
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].action, library::HistoryAction::kOpened);
+  EXPECT_EQ(history[0].id, "5550001");
+  EXPECT_EQ(history[0].commission_rate, "1250");
+
+  // The shop's note, typed into its dialog.
+  WhenOpen<QDialog>([](QDialog* dialog) {
+    auto* note = dialog->findChild<QLineEdit*>();
+    ASSERT_NE(note, nullptr);
+    TypeInto(note, "主推 <b>");
+    ClickButton(dialog, "确定");
+  });
+  Activate(window);
+  ASSERT_TRUE(PickFromTableMenu(view, 0, "编辑备注..."));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Cell(view, 0, TSavedModel::kNote) == "主推 <b>"; }, 10000));
+  EXPECT_EQ(SavedShops().at(0).note, "主推 <b>");
+
+  // Removing asks first: "no" keeps the entry, "yes" removes it.
+  AnswerNextBox("否(&N)");
+  ASSERT_TRUE(PickFromTableMenu(view, 1, "删除"));
+  QTest::qWait(300);
+  EXPECT_EQ(view->model()->rowCount(), 2);
+  AnswerNextBox("是(&Y)");
+  ASSERT_TRUE(PickFromTableMenu(view, 1, "删除"));
+  EXPECT_EQ(RowsOnceThere(view, 1), 1);
+  EXPECT_EQ(Cell(view, 0, TSavedModel::kNick), nick);
+  {
+    library::LibraryStatus status;
+    auto opened = library::Library::Open(library::DefaultLibraryPath(),
+                                         library::Library::Access::kRead, status);
+    ASSERT_TRUE(opened);
+    std::vector<library::SavedItem> items;
+    ASSERT_TRUE(opened->ReadSavedItems({}, items).Ok());
+    EXPECT_TRUE(items.empty());
+  }
+
+  // 取消收藏 in the list, confirmed: the star goes, and the window's row.
+  AnswerNextBox("是(&Y)");
+  ActivateWindow();
+  PickFromListMenu(1, "取消收藏");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return StarPixelsOfRow(1) == 0; }, 10000));
+  EXPECT_TRUE(SavedShops().empty());
+  EXPECT_EQ(RowsOnceThere(view, 0), 0);
+}
+
+// The history tab of the 收藏与记录 window: newest first, its columns sort, the filter finds
+// Chinese inside a title, a double-click opens the address and Ctrl+C copies it (each a new
+// entry), removing and clearing are confirmed, and the export writes what the filter lets
+// through, a cell that a spreadsheet would take for a formula with an apostrophe before it.
+TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) {
+  Seed([](library::Library& saved) {
+    const int64_t now = library::NowMs();
+    std::vector<library::HistoryEntry> entries = {
+        {.time_ms = now - 3000, .kind = library::EntryKind::kItem, .id = "101", .nick = "甲店",
+         .title = "=HYPERLINK(\"x\") 手机壳", .price = "15.00", .commission_rate = "500",
+         .click_url = "http://s.click.taobao.com/t?e=a", .action = library::HistoryAction::kOpened},
+        {.time_ms = now - 2000, .kind = library::EntryKind::kItem, .id = "102", .nick = "乙店",
+         .title = "新款夏季连衣裙", .price = "89.00", .commission_rate = "1250",
+         .click_url = "http://s.click.taobao.com/t?e=b", .action = library::HistoryAction::kCopied},
+        {.time_ms = now - 1000, .kind = library::EntryKind::kShop, .id = "9001", .nick = "丙店",
+         .title = "数码专营店", .click_url = "http://s.click.taobao.com/t?e=c",
+         .action = library::HistoryAction::kOpened}};
+    ASSERT_TRUE(saved.Record(entries).Ok());
+  });
+  ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+  TLibraryWindow* window = OpenLibraryWindow();
+  ASSERT_NE(window, nullptr);
+  QTableView* view = window->HistoryView;
+  QTabBar* tabs = window->Tabs->tabBar();
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+  ASSERT_TRUE(view->isVisible());
+  ASSERT_EQ(RowsOnceThere(view, 3), 3);
+  auto titles = [&] {
+    QStringList shown;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+      shown << Cell(view, row, THistoryModel::kTitle);
+    return shown.join("|");
+  };
+  EXPECT_EQ(titles(), "数码专营店|新款夏季连衣裙|=HYPERLINK(\"x\") 手机壳");
+  EXPECT_EQ(Cell(view, 1, THistoryModel::kAction), "复制");
+  EXPECT_EQ(Cell(view, 1, THistoryModel::kCommissionRate), "12.50%");
+  EXPECT_EQ(window->Status->text(), "共 3 条");
+
+  // Prices sort as numbers, from the smallest at the first click; the time again newest first.
+  ClickHeader(view, THistoryModel::kPrice);
+  EXPECT_EQ(titles(), "数码专营店|=HYPERLINK(\"x\") 手机壳|新款夏季连衣裙");
+  ClickHeader(view, THistoryModel::kPrice);
+  EXPECT_EQ(titles(), "新款夏季连衣裙|=HYPERLINK(\"x\") 手机壳|数码专营店");
+  ClickHeader(view, THistoryModel::kTime);
+  EXPECT_EQ(titles(), "数码专营店|新款夏季连衣裙|=HYPERLINK(\"x\") 手机壳");
+
+  // The filter: a word inside a title; Escape shows every entry again.
+  TypeInto(window->Filter, "连衣裙");
+  ASSERT_EQ(RowsOnceThere(view, 1), 1);
+  EXPECT_EQ(titles(), "新款夏季连衣裙");
+  QTest::keyClick(window->Filter, Qt::Key_Escape);
+  ASSERT_EQ(RowsOnceThere(view, 3), 3);
+
+  // A double-click opens the address; Ctrl+C on the current row copies it; each is recorded
+  // and shows on top.
+  Activate(window);
+  DoubleClickRow(view, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+  EXPECT_EQ(Recorded()[0], "http://s.click.taobao.com/t?e=b");
+  ASSERT_EQ(RowsOnceThere(view, 4), 4);
+  EXPECT_EQ(Cell(view, 0, THistoryModel::kAction), "打开");
+  EXPECT_EQ(Cell(view, 0, THistoryModel::kTitle), "新款夏季连衣裙");
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 3));
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://s.click.taobao.com/t?e=a");
+  ASSERT_EQ(RowsOnceThere(view, 5), 5);
+  EXPECT_EQ(Cell(view, 0, THistoryModel::kAction), "复制");
+  EXPECT_EQ(HistoryHolding(5).size(), 5u);
+
+  // The Delete key removes the current entry once confirmed.
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 2));
+  AnswerNextBox("否(&N)");
+  QTest::keyClick(view, Qt::Key_Delete);
+  QTest::qWait(300);
+  EXPECT_EQ(view->model()->rowCount(), 5);
+  AnswerNextBox("是(&Y)");
+  QTest::keyClick(view, Qt::Key_Delete);
+  ASSERT_EQ(RowsOnceThere(view, 4), 4);
+  EXPECT_EQ(HistoryHolding(4).size(), 4u);
+  EXPECT_EQ(titles(), "=HYPERLINK(\"x\") 手机壳|新款夏季连衣裙|新款夏季连衣裙|=HYPERLINK(\"x\") 手机壳");
+
+  // The export of what the filter lets through.
+  TypeInto(window->Filter, "手机壳");
+  ASSERT_EQ(RowsOnceThere(view, 2), 2);
+  std::string saved = QDir::cleanPath(QString::fromStdString(::testing::TempDir() + "/history-" +
+                                                             std::to_string(getpid()) + ".csv"))
+                          .toStdString();
+  std::remove(saved.c_str());
+  WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(saved));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  ASSERT_TRUE(PickFromTableMenu(view, 0, "导出..."));
+  std::ifstream file(saved, std::ios::binary);
+  std::stringstream read;
+  read << file.rdbuf();
+  std::string csv = read.str();
+  std::remove(saved.c_str());
+  EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBFtime,kind,id,nick,title,")) << csv;
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+  EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"x\"\") 手机壳\","), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("连衣裙"), std::string::npos) << csv;
+  QTest::keyClick(window->Filter, Qt::Key_Escape);
+  ASSERT_EQ(RowsOnceThere(view, 4), 4);
+
+  // Clearing, confirmed, empties the history.
+  AnswerNextBox("是(&Y)");
+  ASSERT_TRUE(PickFromTableMenu(view, 0, "清空记录..."));
+  ASSERT_EQ(RowsOnceThere(view, 0), 0);
+  EXPECT_TRUE(HistoryHolding(0).empty());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->Status->text() == "还没有历史记录"; }, 6000))
+      << window->Status->text().toStdString();
+}
+
+// A library file of another program, or of a newer Vendrix, is said once and never written:
+// the window works on without it (a newer one is still shown), its bytes as they were.
+TEST_F(WindowTest, ALibraryItCannotWriteIsSaidOnceAndLeftAsItWas) {
+  struct File {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    QString says;
+    int rows;  // what the history tab shows
+  };
+  const File files[] = {
+      {"another program's",
+       [](const std::string& path) {
+         sql::Database db(path, sql::Database::Mode::kCreate);
+         db.Execute("PRAGMA application_id = 1297498673; CREATE TABLE t(x);");
+       },
+       "不是 Vendrix 的收藏与记录文件", 0},
+      {"newer",
+       [](const std::string& path) {
+         {
+           library::LibraryStatus status;
+           auto opened = library::Library::Open(path, library::Library::Access::kWrite, status);
+           ASSERT_TRUE(opened);
+           library::HistoryEntry entry{.kind = library::EntryKind::kItem, .id = "7",
+                                       .title = "旧记录", .click_url = "http://a.example/"};
+           ASSERT_TRUE(opened->Record(entry).Ok());
+         }
+         sql::Database db(path, sql::Database::Mode::kReadWrite);
+         db.Execute("PRAGMA user_version = 3; UPDATE meta SET value = 2");
+       },
+       "来自更新的 Vendrix", 1},
+  };
+  for (const File& file : files) {
+    SCOPED_TRACE(file.name);
+    data_home_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", data_home_->path().toLocal8Bit());
+    const std::string path = library::DefaultLibraryPath();
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
+    file.make(path);
+    auto bytes = [&] {
+      std::ifstream in(path, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    MessageBoxes boxes;
+    sandbox_.reset();
+    ASSERT_FALSE(OpenOnFirstPage().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.said.isEmpty(); }, 10000));
+    EXPECT_TRUE(boxes.said[0].contains(file.says)) << boxes.said[0].toStdString();
+    EXPECT_TRUE(boxes.said[0].contains(QString::fromStdString(path)));
+
+    // A click works, and records nothing; saving a shop cannot be picked.
+    ASSERT_TRUE(WaitForCommissions(0));
+    ASSERT_FALSE(SpreadLink(".title a", QRect(0, 0, 200, 200)).isEmpty());
+    ClickOnPage(QPoint(100, 100));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
+    QTest::mouseClick(form_->windowHandle(), Qt::RightButton, {},
+                      form_->ListView1->viewport()->mapTo(form_.get(), RowCenter(1)));
+    QMenu* menu = OpenedMenu();
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) {
+      if (action->text() == "收藏店铺") {
+        EXPECT_FALSE(action->isEnabled());
+      }
+    }
+    menu->close();
+
+    TLibraryWindow* window = OpenLibraryWindow();
+    ASSERT_NE(window, nullptr);
+    window->Tabs->setCurrentIndex(1);
+    EXPECT_EQ(RowsOnceThere(window->HistoryView, file.rows), file.rows);
+    QTest::qWait(300);
+    EXPECT_EQ(boxes.said.size(), 1) << "said once";
+    form_.reset();
+    EXPECT_TRUE(bytes() == before) << "the file was written";
+    std::remove(recorder_path_.c_str());
+  }
 }
 
 TEST_F(WindowTest, MarkupInEveryFieldShowsAsTextAndRunsNoScript) {

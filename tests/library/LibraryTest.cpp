@@ -105,6 +105,16 @@ TEST(LibraryTest, HistoryIsNewestFirstTiesLastRecordedFirst_PagesNeitherSkipNorR
           << "search '" << c.query.search << "', pages of " << page;
     }
   }
+
+  // One entry removed is gone from the pages and from the search; the others stay.
+  bool removed = false;
+  ASSERT_TRUE(library->RemoveHistoryEntry(read[1].key, removed).Ok());
+  EXPECT_TRUE(removed);
+  ASSERT_TRUE(library->RemoveHistoryEntry(read[1].key, removed).Ok());
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(AllPages(*library, {}, 3),
+            (std::vector<std::string>{"e", "f", "h", "c", "b", "a", "d"}));
+  EXPECT_EQ(AllPages(*library, {.search = "女装"}, 1), (std::vector<std::string>{"f"}));
 }
 
 TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
@@ -156,6 +166,20 @@ TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].price, "89.00");
   EXPECT_EQ(items[0].note, "换季");
+  // A note changed alone keeps the entry's place and save time; the search finds the new one.
+  bool found = false;
+  ASSERT_TRUE(library->SetNote(EntryKind::kItem, "5000000385", "清仓款", found).Ok());
+  EXPECT_TRUE(found);
+  ASSERT_TRUE(library->SetNote(EntryKind::kShop, "nobody", "x", found).Ok());
+  EXPECT_FALSE(found);
+  std::vector<SavedItem> noted;
+  ASSERT_TRUE(library->ReadSavedItems({.search = "清仓"}, noted).Ok());
+  ASSERT_EQ(noted.size(), 1u);
+  EXPECT_EQ(noted[0].note, "清仓款");
+  EXPECT_EQ(noted[0].saved_ms, items[0].saved_ms);
+  EXPECT_EQ(noted[0].click_url, items[0].click_url);
+  ASSERT_TRUE(library->ReadSavedItems({.search = "换季"}, noted).Ok());
+  EXPECT_TRUE(noted.empty()) << "the old note is no longer found";
 
   std::vector<std::string> nicks;
   ASSERT_TRUE(library->SavedShopNicks(nicks).Ok());
@@ -293,21 +317,24 @@ TEST(LibraryTest, TheWriterNeverWaitsForTheFile_AndLosesNothing) {
     }
     for (std::thread& thread : threads) thread.join();
     bool saved = false;
+    bool recorded = false;
+    writer.Record(Entry("heard", 0), [&](const LibraryStatus& s) { recorded = s.Ok(); });
     writer.SaveShop({.nick = "甜甜小铺", .shop_id = "1"}, "note",
                     [&](const LibraryStatus& s) { saved = s.Ok(); });
     holder->Execute("COMMIT");
     holder.reset();
     writer.Flush();
     EXPECT_TRUE(saved);
+    EXPECT_TRUE(recorded) << "an entry's own callback hears once it is recorded";
   }
   EXPECT_TRUE(problems.empty()) << problems.front().message;
   std::unique_ptr<Library> library = MustOpen(folder.Library(), Library::Access::kRead);
   std::vector<HistoryEntry> entries;
   ASSERT_TRUE(library->ReadHistory({.limit = 1000}, entries).Ok());
-  EXPECT_EQ(entries.size(), 100u);
+  EXPECT_EQ(entries.size(), 101u);
   std::set<std::string> ids;
   for (const HistoryEntry& e : entries) ids.insert(e.id);
-  EXPECT_EQ(ids.size(), 100u);
+  EXPECT_EQ(ids.size(), 101u);
   for (size_t i = 1; i < entries.size(); ++i) {
     EXPECT_GT(entries[i - 1].key, entries[i].key);
     EXPECT_GE(entries[i - 1].time_ms, entries[i].time_ms);
