@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/LoopProbe.h"
 #include "gui/LibraryModels.h"
 #include "gui/LibraryReader.h"
 #include "gui/LibraryRecorder.h"
@@ -39,27 +40,7 @@ std::string LibraryPath() {
   return folder + "/data/vendrix/vendrix.db";
 }
 
-// Watches the gaps between the loop's turns.
-class LoopProbe : public QObject {
- public:
-  LoopProbe() {
-    timer_.setInterval(1);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-      qint64 now = clock_.nsecsElapsed();
-      if (last_ > 0) longest_ = std::max(longest_, now - last_);
-      last_ = now;
-    });
-    clock_.start();
-    timer_.start();
-  }
-  double LongestMs() const { return static_cast<double>(longest_) / 1e6; }
-
- private:
-  QTimer timer_;
-  QElapsedTimer clock_;
-  qint64 last_ = 0;
-  qint64 longest_ = 0;
-};
+using vendrix::bench::LoopProbe;
 
 // Runs the loop until `done` holds or the time is up; false on the time.
 template <typename Done>

@@ -25,39 +25,13 @@
 #include <cstdio>
 
 #include "app/ShopPage.h"
+#include "bench/LoopProbe.h"
 #include "gui/BrowserEngine.h"
 #include "gui/Unit1.h"
 
 namespace {
 
-// Watches the gaps between the loop's turns.
-class LoopProbe : public QObject {
- public:
-  LoopProbe() {
-    timer_.setInterval(1);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-      qint64 now = clock_.nsecsElapsed();
-      if (last_ > 0) longest_ = std::max(longest_, now - last_);
-      last_ = now;
-    });
-    clock_.start();
-    timer_.start();
-  }
-  void Start() {
-    longest_ = 0;
-    last_ = clock_.nsecsElapsed();
-  }
-  // The longest gap since Start, the one still open included.
-  double LongestStallMs() const {
-    return std::max(longest_, clock_.nsecsElapsed() - last_) / 1e6;
-  }
-
- private:
-  QTimer timer_;
-  QElapsedTimer clock_;
-  qint64 last_ = 0;
-  qint64 longest_ = 0;
-};
+using vendrix::bench::LoopProbe;
 
 // Runs the event loop until `signal` of `sender` fires; false after `ms` without it.
 template <typename Sender, typename Signal>
