@@ -193,6 +193,49 @@ INSTANTIATE_TEST_SUITE_P(
              Code::kNewer, Code::kOk, Code::kNewer, true, true}),
     Name);
 
+// Another process copying its log into the file (a checkpoint) writes the first page, with the
+// larger page count, before the pages past the file's end: meanwhile the file looks cut short,
+// but it is sound, and opening it for reading or writing must work and lose nothing.
+TEST(CheckpointTest, ALibraryWhoseLogIsBeingCopiedInIsNotTakenForCutShort) {
+  TempFolder folder;
+  const std::string path = folder.Library();
+  MakeLibrary(path, 20);
+  sql::Database other(path, sql::Database::Mode::kReadWrite);
+  other.Execute("PRAGMA wal_autocheckpoint = 0");
+  other.Execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+      "INSERT INTO history(key, kind, action, id, nick, title, price, commission_rate, "
+      "click_url) SELECT 1000000 + i, 0, 2, 'log-' || i, '', hex(randomblob(100)), '', '', '' "
+      "FROM n");
+  const int64_t pages = other.QueryInt("PRAGMA page_count");
+  ASSERT_GT(static_cast<uint64_t>(pages) * 4096, std::filesystem::file_size(path));
+  {
+    // The first page as the checkpoint has written it: the new count, the rest still in the log.
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(28);
+    const char count[4] = {static_cast<char>(pages >> 24), static_cast<char>(pages >> 16),
+                           static_cast<char>(pages >> 8), static_cast<char>(pages)};
+    file.write(count, 4);
+  }
+  for (Library::Access access : {Library::Access::kRead, Library::Access::kWrite}) {
+    LibraryStatus status;
+    std::unique_ptr<Library> library = Library::Open(path, access, status);
+    ASSERT_TRUE(library) << status.message;
+    std::vector<HistoryEntry> entries;
+    ASSERT_TRUE(library->ReadHistory({.limit = 10000}, entries).Ok());
+    EXPECT_EQ(entries.size(), 2020u);
+    if (access == Library::Access::kWrite) {
+      HistoryEntry entry{.id = "after", .title = "新的"};
+      EXPECT_TRUE(library->Record(entry).Ok());
+    }
+  }
+  other.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
+  EXPECT_EQ(other.QueryInt("SELECT count(*) FROM history"), 2021);
+  sql::Statement check(other, "PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.ColumnText(0), "ok");
+}
+
 // A process writing in a loop, killed at random moments: after each kill the file is sound,
 // its search index too, and holds every change the process had finished.
 TEST(KillTest, AProcessKilledWhileWritingLosesNoFinishedChange) {
