@@ -307,17 +307,21 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
                                                         " is damaged (its tables are not those its "
                                                         "version has); it is left as it is"));
     }
+    if (!reading) {
+      // A damaged file is never written: the whole of it is checked before this connection's
+      // first change (damage need not lie where a change looks). Readers need not check.
+      sql::Statement check(*db, "PRAGMA quick_check");
+      if (!check.Step() || check.ColumnText(0) != "ok") {
+        return refuse(Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
+                                                          check.ColumnText(0) +
+                                                          "); it is left as it is"));
+      }
+    }
     if (version < schema::kVersion) {
       sql::Transaction migration(*db, sql::Transaction::Kind::kWrite);
       // Another process may have migrated it meanwhile.
       version = schema::FileVersion(*db);
       if (version < schema::kVersion) {
-        sql::Statement check(*db, "PRAGMA quick_check");
-        if (!check.Step() || check.ColumnText(0) != "ok") {
-          return refuse(Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
-                                                            check.ColumnText(0) +
-                                                            "); it is left as it is"));
-        }
         if (!schema::HasReadableSchema(*db)) {
           return refuse(
               Status(LibraryStatus::kDamaged, "the library " + path +

@@ -144,7 +144,9 @@ class Library {
   // Opens the library at `path`, creating the file (and its folder) when missing, and
   // bringing a file of an older version up to this one in one transaction. Before anything
   // is written, the file is checked: its header (an SQLite database, Vendrix's application
-  // id, not cut short), its schema version and its schema. A file that is not a Vendrix
+  // id, not cut short), its schema version and its schema, and for kWrite the whole file
+  // (SQLite's quick check: it reads all of it, about a second for a million entries). A file
+  // that is not a Vendrix
   // library, is damaged, or is of a newer version than this Vendrix writes (or, for kRead,
   // can read) is left exactly as it was, nothing created beside it. Nullptr, with `status`
   // saying why, when it cannot be used.

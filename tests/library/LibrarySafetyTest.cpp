@@ -108,7 +108,7 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
   EXPECT_EQ(status.code, c.open_read) << status.message;
   if (library) {
     std::vector<HistoryEntry> entries;
-    LibraryStatus read = library->ReadHistory({.search = "女装"}, entries);
+    LibraryStatus read = library->ReadHistory({.search = "女装", .limit = 1000000}, entries);
     if (c.readable) {
       EXPECT_TRUE(read.Ok()) << read.message;
       EXPECT_EQ(entries.size(), 20u);
@@ -184,7 +184,21 @@ INSTANTIATE_TEST_SUITE_P(
                }
                Overwrite(p, static_cast<size_t>(root - 1) * 4096, 12);
              },
-             Code::kOk, Code::kOk, Code::kDamaged},
+             Code::kDamaged, Code::kOk, Code::kDamaged},
+        // Damage where recording an entry never looks: an old page of the history.
+        Case{"LibraryWithAnOldHistoryPageDamaged",
+             [](const std::string& p) {
+               MakeLibrary(p, 3000);
+               int64_t page = 0;
+               {
+                 sql::Database db(p, sql::Database::Mode::kReadWrite);
+                 page = db.QueryInt(
+                     "SELECT pageno FROM dbstat WHERE name = 'history' AND pagetype = 'leaf' "
+                     "ORDER BY pageno LIMIT 1 OFFSET 20");
+               }
+               Overwrite(p, static_cast<size_t>(page - 1) * 4096, 592);
+             },
+             Code::kDamaged, Code::kOk, Code::kDamaged},
         Case{"NewerLibraryThisVersionCanRead", [](const std::string& p) { MakeNewer(p, 3, 2); },
              Code::kNewer, Code::kOk, Code::kNewer, true},
         Case{"NewerLibraryThisVersionCannotRead", [](const std::string& p) { MakeNewer(p, 4, 3); },
