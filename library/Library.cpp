@@ -689,6 +689,16 @@ LibraryStatus Library::Backup(const std::string& destination) {
                                                 "left as it is");
     }
   }
+  // A log beside the destination belongs to the file there (in use, or its writer stopped):
+  // the next open would play it onto the copy and damage it. Such a file is left to its owner.
+  for (const char* log : {"-wal", "-shm", "-journal"}) {
+    if (FileExists(destination + log)) {
+      return Status(LibraryStatus::kFailed,
+                    "the backup could not be written: " + destination + log +
+                        " lies beside it (a program is using " + destination +
+                        ", or was stopped while using it); it is left as it is");
+    }
+  }
   std::string temporary = TemporaryNameBeside(destination);
   struct Remove {
     const std::string& name;

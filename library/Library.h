@@ -195,7 +195,8 @@ class Library {
   // Writes a consistent copy of the library (what every finished change left, the
   // write-ahead log included) to `destination` while others go on using it: SQLite's online
   // backup into a new file beside the destination, checked, then renamed over it. A
-  // destination that exists and is not a Vendrix library is left alone (kFailed).
+  // destination that exists and is not a Vendrix library, or has a log of SQLite's beside it
+  // (-wal, -shm, -journal: in use, or its writer stopped), is left alone (kFailed).
   LibraryStatus Backup(const std::string& destination);
 
  private:

@@ -421,6 +421,30 @@ TEST_F(CliLibraryTest, BackupWhileAnotherProcessWritesIsConsistent) {
   EXPECT_NE(refused.err.find(notes + " exists and is not a Vendrix library"), std::string::npos)
       << refused.err;
   EXPECT_EQ(FileBytes(notes), "my notes\n");
+
+  // Nor is a library with its log beside it: the log would be played onto the copy.
+  const std::string other = data_.Path() + "/other.db";
+  ASSERT_TRUE(library::Library::Open(other, library::Library::Access::kWrite, status));
+  {
+    sql::Database in_use(other, sql::Database::Mode::kReadWrite);
+    in_use.Execute("PRAGMA wal_autocheckpoint = 0");
+    in_use.Execute(
+        "INSERT INTO saved_shop(nick, shop_id, title, location, level, note, saved_at, words)"
+        " VALUES('theirs', '1', '', '', 0, '', 0, '')");
+    const std::string other_before = FileBytes(other);
+    const std::string log_before = FileBytes(other + "-wal");
+    auto over_log = Cli({"library", "backup", other});
+    EXPECT_EQ(over_log.exit_code, 1);
+    EXPECT_EQ(over_log.err, "vendrix-cli: the backup could not be written: " + other +
+                                "-wal lies beside it (a program is using " + other +
+                                ", or was stopped while using it); it is left as it is\n");
+    EXPECT_TRUE(FileBytes(other) == other_before);
+    EXPECT_TRUE(FileBytes(other + "-wal") == log_before);
+  }
+  sql::Database db(other, sql::Database::Mode::kReadOnly);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM saved_shop WHERE nick = 'theirs'"), 1);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"),
+            0);
 }
 
 }  // namespace
