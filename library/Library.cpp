@@ -263,6 +263,9 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
               "the search function");
     db->Execute("PRAGMA cell_size_check = ON");
     db->Execute("PRAGMA synchronous = NORMAL");
+    db->Execute(("PRAGMA journal_size_limit = " +
+                 std::to_string(library_defaults::kLogSizeLimitBytes))
+                    .c_str());
 
     int version = 0;
     int readable_by = 0;

@@ -26,6 +26,9 @@ inline constexpr uint32_t kApplicationId = 0x56445258;
 // How long a change waits for another process's change before giving up. Changes take
 // milliseconds; only a migration or clearing a large history takes longer.
 inline constexpr int kBusyTimeoutMs = 20000;
+// What the write-ahead log is cut back to once its changes are in the file: it grows while
+// readers keep SQLite from starting it again (every 1,000 pages, 4 MiB, at most otherwise).
+inline constexpr int64_t kLogSizeLimitBytes = 4 * 1024 * 1024;
 inline constexpr int kHistoryLimit = 100;  // the history command's default
 // A search made only of words found by their start (one character, letters, digits) first
 // looks through this many of the newest entries itself, then asks the index for older ones.

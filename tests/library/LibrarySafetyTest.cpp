@@ -250,6 +250,33 @@ TEST(CheckpointTest, ALibraryWhoseLogIsBeingCopiedInIsNotTakenForCutShort) {
   EXPECT_EQ(check.ColumnText(0), "ok");
 }
 
+// A reader holding its moment keeps SQLite from starting the log again, which grows meanwhile;
+// once its changes are in the file, the log is cut back instead of staying that large.
+TEST(CheckpointTest, TheLogShrinksAgainAfterItGrew) {
+  TempFolder folder;
+  const std::string path = folder.Library();
+  LibraryStatus status;
+  std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
+  ASSERT_TRUE(library) << status.message;
+  auto record = [&](int count) {
+    std::vector<HistoryEntry> batch;
+    for (int i = 0; i < count; ++i) {
+      batch.push_back({.id = std::to_string(i), .title = std::string(2000, 'x')});
+    }
+    ASSERT_TRUE(library->Record(batch).Ok());
+  };
+  {
+    sql::Database reader(path, sql::Database::Mode::kReadOnly);
+    sql::Transaction moment(reader, sql::Transaction::Kind::kRead);
+    reader.QueryInt("SELECT count(*) FROM history");
+    for (int i = 0; i < 20; ++i) record(500);
+    ASSERT_GT(std::filesystem::file_size(path + "-wal"), 16u << 20);
+  }
+  for (int i = 0; i < 6; ++i) record(200);
+  EXPECT_LE(std::filesystem::file_size(path + "-wal"),
+            static_cast<uintmax_t>(library_defaults::kLogSizeLimitBytes) + (2u << 20));
+}
+
 // A process writing in a loop, killed at random moments: after each kill the file is sound,
 // its search index too, and holds every change the process had finished.
 TEST(KillTest, AProcessKilledWhileWritingLosesNoFinishedChange) {
