@@ -209,8 +209,11 @@ TEST_F(CliLibraryTest, SavedShopsAndItemsAreLookedUpListedAndRemoved) {
   EXPECT_EQ(rows[1],
             (std::vector<std::string>{"shop", seller.sid, seller.nick, seller.shop_title, "主推店",
                                       Location(seller), std::to_string(seller.level)}));
-  auto saved_item = Cli({"saved", "add", "item", item.iid});
+  auto saved_item = Cli({"saved", "add", "item", item.iid, "--format", "json"});
   ASSERT_EQ(saved_item.exit_code, 0) << saved_item.err;
+  EXPECT_TRUE(saved_item.out.starts_with("[{\"kind\":\"item\",\"id\":\"" + item.iid + "\""))
+      << saved_item.out;
+  saved_item = Cli({"saved", "add", "item", item.iid});
   rows = TsvRows(saved_item.out);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1][1], item.iid);
