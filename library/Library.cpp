@@ -126,6 +126,37 @@ std::string TextChecks(const std::vector<SearchPiece>& pieces,
 
 }  // namespace
 
+std::string Library::OlderEntriesQuery(const std::vector<SearchPiece>& pieces,
+                                       const std::vector<int64_t>& holding, int64_t matched,
+                                       int64_t wanted, int64_t first_key, int64_t last_key,
+                                       int64_t since) {
+  if (pieces.size() < 2) return IndexQuery(pieces);
+  size_t rarest = 0;
+  for (size_t i = 1; i < pieces.size(); ++i) {
+    if (holding[i] < holding[rarest]) rarest = i;
+  }
+  // The older entries, as many for each one looked at as their span of time says (an
+  // estimate: only which way is cheaper depends on it).
+  int64_t oldest = std::max(since, db_->QueryInt("SELECT ifnull(min(key), 0) FROM history"));
+  double scale = static_cast<double>(std::max<int64_t>(last_key - oldest, 1)) /
+                 static_cast<double>(std::max<int64_t>(first_key - last_key, 1));
+  auto entries_holding = [&](size_t i) {
+    return std::max<double>(static_cast<double>(holding[i]), 1) * scale;
+  };
+  // All the words: the index gathers every entry of each.
+  double all_words = 0;
+  for (size_t i = 0; i < pieces.size(); ++i) all_words += entries_holding(i);
+  // The rarest alone: its entries, and the rows checked until the page is full (all of them
+  // when none of the newest held the whole search).
+  double rows = entries_holding(rarest);
+  if (matched > 0) {
+    rows = std::min(rows, static_cast<double>(wanted) * static_cast<double>(holding[rarest]) /
+                              static_cast<double>(matched));
+  }
+  double rarest_alone = entries_holding(rarest) + library_defaults::kSearchRowCost * rows;
+  return rarest_alone < all_words ? IndexQuery({pieces[rarest]}) : IndexQuery(pieces);
+}
+
 const char* KindName(EntryKind kind) { return kind == EntryKind::kItem ? "item" : "shop"; }
 
 const char* ActionName(HistoryAction action) {
@@ -477,18 +508,26 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
                   .c_str());
     newest.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows);
     int64_t looked_at = 0;
+    int64_t first_key = 0;
     int64_t last_key = 0;
+    // How many of the entries looked at hold each word: how common it is.
+    std::vector<int64_t> holding(pieces.size(), 0);
     while (static_cast<int64_t>(entries.size()) < limit && newest.Step()) {
       ++looked_at;
       last_key = newest.ColumnInt(0);
+      if (looked_at == 1) first_key = last_key;
       std::string title = newest.ColumnText(5);
       std::string nick = newest.ColumnText(4);
       std::string id = newest.ColumnText(3);
-      if (TextMatches(pieces, {title, nick, id})) entries.push_back(entry_of(newest));
+      bool matches = pieces.size() > 1 ? PiecesHeld(pieces, {title, nick, id}, &holding)
+                                       : TextMatches(pieces, {title, nick, id});
+      if (matches) entries.push_back(entry_of(newest));
     }
     const int64_t found = static_cast<int64_t>(entries.size());
     if (found < limit && looked_at == library_defaults::kSearchScanRows) {
-      read(last_key, since, limit - found, IndexQuery(pieces), true);
+      read(last_key, since, limit - found, OlderEntriesQuery(pieces, holding, found, limit - found,
+                                                             first_key, last_key, since),
+           true);
     }
   });
 }

@@ -19,6 +19,8 @@ class Database;
 
 namespace library {
 
+struct SearchPiece;
+
 namespace library_defaults {
 inline constexpr const char* kFileName = "vendrix.db";  // in $XDG_DATA_HOME/vendrix
 // "VDRX": the mark in the file's header that says it is a Vendrix library.
@@ -33,6 +35,11 @@ inline constexpr int kHistoryLimit = 100;  // the history command's default
 // A search made only of words found by their start (one character, letters, digits) first
 // looks through this many of the newest entries itself, then asks the index for older ones.
 inline constexpr int64_t kSearchScanRows = 5000;
+// For such a search of several words, how much more checking one entry's row costs than
+// taking one entry from the index: with it, the newest entries' counts of each word choose
+// between asking the index for all the words (it gathers every entry of each) and asking it
+// for the rarest word alone, checking the others in the rows it gives.
+inline constexpr double kSearchRowCost = 10;
 // Entries recorded within one millisecond keep their order in the key up to this many; more
 // (only a machine could record them) go on into the next millisecond.
 inline constexpr int64_t kKeysPerMillisecond = 16;
@@ -208,6 +215,14 @@ class Library {
   // operation before " the library <path>". Refuses a change to a file opened for reading.
   template <typename Body>
   LibraryStatus Guard(const char* what, bool writes, Body body);
+  // The index query for the entries older than those a search of words found by their start
+  // looked through itself (from `first_key` down to `last_key`, `matched` of them matching):
+  // all of `pieces`, or only the rarest among those entries (`holding`: how many held each),
+  // whichever the index answers sooner for `wanted` more entries.
+  std::string OlderEntriesQuery(const std::vector<SearchPiece>& pieces,
+                                const std::vector<int64_t>& holding, int64_t matched,
+                                int64_t wanted, int64_t first_key, int64_t last_key,
+                                int64_t since);
 
   std::string path_;
   std::unique_ptr<sql::Database> db_;
