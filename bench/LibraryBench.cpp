@@ -274,7 +274,8 @@ void BM_LibraryWindowFirstRows(benchmark::State& state) {
 
 // The searches measured: Chinese words of one, two and four characters (how many entries hold
 // each is printed as "found" by the in-process run when fewer than 50), two words at once
-// (both common, together rarely), words that nothing holds, a nick's start and an item id.
+// (both common, together rarely), words that nothing holds, a nick's start and an item id,
+// and words found by their start together.
 struct Search {
   const char* name;
   std::string text;
@@ -299,6 +300,12 @@ void ChooseSearches() {
       {"ascii_nick_start", "sunny"},
       {"ascii_one_letter", "s"},
       {"item_id", item.iid},
+      // Several words each found by its start: a rare and a common one, two letters together
+      // now and then, two letters never together, a character and a letter.
+      {"chinese_1_rare_and_1_common", "茶 鞋"},
+      {"two_letters_sometimes_together", "a b"},
+      {"two_letters_never_together", "x y"},
+      {"chinese_1_and_letter", "衣 s"},
   };
 }
 

@@ -43,7 +43,7 @@ constexpr const char* kUsageText =
     "       vendrix-cli history [--kind item|shop] [--search TEXT] [--since YYYY-MM-DD]\n"
     "                           [--limit N] [--format tsv|csv|json]\n"
     "       vendrix-cli history clear [--before YYYY-MM-DD]\n"
-    "       vendrix-cli saved add shop NICK | item IID [--note TEXT]\n"
+    "       vendrix-cli saved add shop NICK | item IID [--note TEXT] [--format tsv|csv|json]\n"
     "       vendrix-cli saved remove shop NICK | item IID\n"
     "       vendrix-cli saved list [--kind shop|item] [--search TEXT] [--format tsv|csv|json]\n"
     "       vendrix-cli library backup FILE\n"
@@ -170,8 +170,8 @@ constexpr CommandHelp kCommandHelp[] = {
      "  --format F              tsv (default), csv (UTF-8 with BOM, CRLF) or json\n"
      "history clear removes every entry, or with --before those before that day (UTC).\n"},
     {"saved",
-     "usage: vendrix-cli saved add shop NICK [--note TEXT]\n"
-     "       vendrix-cli saved add item IID [--note TEXT]\n"
+     "usage: vendrix-cli saved add shop NICK [--note TEXT] [--format tsv|csv|json]\n"
+     "       vendrix-cli saved add item IID [--note TEXT] [--format tsv|csv|json]\n"
      "       vendrix-cli saved remove shop NICK | item IID\n"
      "       vendrix-cli saved list [--kind shop|item] [--search TEXT] [--format tsv|csv|json]\n"
      "The shops and items kept in the library. add looks the shop up (its shop id, title,\n"
@@ -187,7 +187,8 @@ constexpr CommandHelp kCommandHelp[] = {
      "Writes a consistent copy of the library to FILE while the window or other commands go\n"
      "on using it (SQLite's online backup: copying vendrix.db alone would lose what its\n"
      "write-ahead log holds). A FILE that exists is replaced only when it is a Vendrix\n"
-     "library (an earlier backup).\n"},
+     "library (an earlier backup) with no log of SQLite's beside it (FILE-wal, FILE-shm,\n"
+     "FILE-journal: a program uses it, or was stopped while using it).\n"},
 };
 
 int Usage(const std::string& problem) {

@@ -121,7 +121,8 @@ int HistoryClear(const std::vector<std::string>& args) {
 
 // saved add shop NICK: the shop lookup and the user lookup give its shop, title, place and
 // credit level.
-int SavedAddShop(const std::string& nick, const std::optional<std::string>& note) {
+int SavedAddShop(const std::string& nick, const std::optional<std::string>& note,
+                 TableFormat format) {
   std::optional<std::string> gbk = cli::GbkArgument(nick, "the nick");
   if (!gbk) return kUsage;
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kWrite);
@@ -154,12 +155,13 @@ int SavedAddShop(const std::string& nick, const std::optional<std::string>& note
                           "",
                           0};
   if (LibraryStatus status = library->SaveShop(shop, note); !status.Ok()) return Failed(status);
-  std::cout << TableText(SavedColumns(true, false), {ShopCells(shop)}, TableFormat::kTsv);
+  std::cout << TableText(SavedColumns(true, false), {ShopCells(shop)}, format);
   return kOk;
 }
 
 // saved add item IID: its conversion gives its title, price, commission and click address.
-int SavedAddItem(const std::string& iid, const std::optional<std::string>& note) {
+int SavedAddItem(const std::string& iid, const std::optional<std::string>& note,
+                 TableFormat format) {
   // An id goes into the request as it stands: digits only, or it could add parameters.
   if (!IsDigits(iid)) return Usage("saved add item takes an item id of digits");
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kWrite);
@@ -190,7 +192,7 @@ int SavedAddItem(const std::string& iid, const std::optional<std::string>& note)
                           "",
                           0};
   if (LibraryStatus status = library->SaveItem(item, note); !status.Ok()) return Failed(status);
-  std::cout << TableText(SavedColumns(false, true), {ItemCells(item, false)}, TableFormat::kTsv);
+  std::cout << TableText(SavedColumns(false, true), {ItemCells(item, false)}, format);
   return kOk;
 }
 
@@ -295,7 +297,8 @@ int RunSaved(const std::vector<std::string>& args) {
                                     : Usage("saved takes add, remove or list");
   }
   std::optional<Arguments> parsed =
-      action == "add" ? Parse(rest, {"--note"}) : Parse(rest, std::initializer_list<std::string>{});
+      action == "add" ? Parse(rest, {"--note", "--format"})
+                      : Parse(rest, std::initializer_list<std::string>{});
   if (!parsed) return kUsage;
   const std::vector<std::string>& operands = parsed->operands;
   const std::string kind = operands.empty() ? "" : operands[0];
@@ -306,7 +309,10 @@ int RunSaved(const std::vector<std::string>& args) {
   if (action == "add") {
     std::optional<std::string> note;
     if (const std::string* given = Option(*parsed, "--note")) note = *given;
-    return kind == "shop" ? SavedAddShop(operands[1], note) : SavedAddItem(operands[1], note);
+    std::optional<TableFormat> format = FormatOption(*parsed);
+    if (!format) return kUsage;
+    return kind == "shop" ? SavedAddShop(operands[1], note, *format)
+                          : SavedAddItem(operands[1], note, *format);
   }
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kWrite);
   if (!library) return kFailed;

@@ -126,6 +126,37 @@ std::string TextChecks(const std::vector<SearchPiece>& pieces,
 
 }  // namespace
 
+std::string Library::OlderEntriesQuery(const std::vector<SearchPiece>& pieces,
+                                       const std::vector<int64_t>& holding, int64_t matched,
+                                       int64_t wanted, int64_t first_key, int64_t last_key,
+                                       int64_t since) {
+  if (pieces.size() < 2) return IndexQuery(pieces);
+  size_t rarest = 0;
+  for (size_t i = 1; i < pieces.size(); ++i) {
+    if (holding[i] < holding[rarest]) rarest = i;
+  }
+  // The older entries, as many for each one looked at as their span of time says (an
+  // estimate: only which way is cheaper depends on it).
+  int64_t oldest = std::max(since, db_->QueryInt("SELECT ifnull(min(key), 0) FROM history"));
+  double scale = static_cast<double>(std::max<int64_t>(last_key - oldest, 1)) /
+                 static_cast<double>(std::max<int64_t>(first_key - last_key, 1));
+  auto entries_holding = [&](size_t i) {
+    return std::max<double>(static_cast<double>(holding[i]), 1) * scale;
+  };
+  // All the words: the index gathers every entry of each.
+  double all_words = 0;
+  for (size_t i = 0; i < pieces.size(); ++i) all_words += entries_holding(i);
+  // The rarest alone: its entries, and the rows checked until the page is full (all of them
+  // when none of the newest held the whole search).
+  double rows = entries_holding(rarest);
+  if (matched > 0) {
+    rows = std::min(rows, static_cast<double>(wanted) * static_cast<double>(holding[rarest]) /
+                              static_cast<double>(matched));
+  }
+  double rarest_alone = entries_holding(rarest) + library_defaults::kSearchRowCost * rows;
+  return rarest_alone < all_words ? IndexQuery({pieces[rarest]}) : IndexQuery(pieces);
+}
+
 const char* KindName(EntryKind kind) { return kind == EntryKind::kItem ? "item" : "shop"; }
 
 const char* ActionName(HistoryAction action) {
@@ -263,6 +294,9 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
               "the search function");
     db->Execute("PRAGMA cell_size_check = ON");
     db->Execute("PRAGMA synchronous = NORMAL");
+    db->Execute(("PRAGMA journal_size_limit = " +
+                 std::to_string(library_defaults::kLogSizeLimitBytes))
+                    .c_str());
 
     int version = 0;
     int readable_by = 0;
@@ -307,17 +341,21 @@ std::unique_ptr<Library> Library::Open(const std::string& path, Access access,
                                                         " is damaged (its tables are not those its "
                                                         "version has); it is left as it is"));
     }
+    if (!reading) {
+      // A damaged file is never written: the whole of it is checked before this connection's
+      // first change (damage need not lie where a change looks). Readers need not check.
+      sql::Statement check(*db, "PRAGMA quick_check");
+      if (!check.Step() || check.ColumnText(0) != "ok") {
+        return refuse(Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
+                                                          check.ColumnText(0) +
+                                                          "); it is left as it is"));
+      }
+    }
     if (version < schema::kVersion) {
       sql::Transaction migration(*db, sql::Transaction::Kind::kWrite);
       // Another process may have migrated it meanwhile.
       version = schema::FileVersion(*db);
       if (version < schema::kVersion) {
-        sql::Statement check(*db, "PRAGMA quick_check");
-        if (!check.Step() || check.ColumnText(0) != "ok") {
-          return refuse(Status(LibraryStatus::kDamaged, "the library " + path + " is damaged (" +
-                                                            check.ColumnText(0) +
-                                                            "); it is left as it is"));
-        }
         if (!schema::HasReadableSchema(*db)) {
           return refuse(
               Status(LibraryStatus::kDamaged, "the library " + path +
@@ -470,18 +508,26 @@ LibraryStatus Library::ReadHistory(const HistoryQuery& query, std::vector<Histor
                   .c_str());
     newest.Bind(1, before).Bind(2, since).Bind(3, library_defaults::kSearchScanRows);
     int64_t looked_at = 0;
+    int64_t first_key = 0;
     int64_t last_key = 0;
+    // How many of the entries looked at hold each word: how common it is.
+    std::vector<int64_t> holding(pieces.size(), 0);
     while (static_cast<int64_t>(entries.size()) < limit && newest.Step()) {
       ++looked_at;
       last_key = newest.ColumnInt(0);
+      if (looked_at == 1) first_key = last_key;
       std::string title = newest.ColumnText(5);
       std::string nick = newest.ColumnText(4);
       std::string id = newest.ColumnText(3);
-      if (TextMatches(pieces, {title, nick, id})) entries.push_back(entry_of(newest));
+      bool matches = pieces.size() > 1 ? PiecesHeld(pieces, {title, nick, id}, &holding)
+                                       : TextMatches(pieces, {title, nick, id});
+      if (matches) entries.push_back(entry_of(newest));
     }
     const int64_t found = static_cast<int64_t>(entries.size());
     if (found < limit && looked_at == library_defaults::kSearchScanRows) {
-      read(last_key, since, limit - found, IndexQuery(pieces), true);
+      read(last_key, since, limit - found, OlderEntriesQuery(pieces, holding, found, limit - found,
+                                                             first_key, last_key, since),
+           true);
     }
   });
 }
@@ -725,6 +771,16 @@ LibraryStatus Library::Backup(const std::string& destination) {
       return Status(LibraryStatus::kFailed, "the backup could not be written: " + destination +
                                                 " exists and is not a Vendrix library; it is "
                                                 "left as it is");
+    }
+  }
+  // A log beside the destination belongs to the file there (in use, or its writer stopped):
+  // the next open would play it onto the copy and damage it. Such a file is left to its owner.
+  for (const char* log : {"-wal", "-shm", "-journal"}) {
+    if (FileExists(destination + log)) {
+      return Status(LibraryStatus::kFailed,
+                    "the backup could not be written: " + destination + log +
+                        " lies beside it (a program is using " + destination +
+                        ", or was stopped while using it); it is left as it is");
     }
   }
   std::string temporary = TemporaryNameBeside(destination);

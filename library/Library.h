@@ -19,6 +19,8 @@ class Database;
 
 namespace library {
 
+struct SearchPiece;
+
 namespace library_defaults {
 inline constexpr const char* kFileName = "vendrix.db";  // in $XDG_DATA_HOME/vendrix
 // "VDRX": the mark in the file's header that says it is a Vendrix library.
@@ -26,10 +28,18 @@ inline constexpr uint32_t kApplicationId = 0x56445258;
 // How long a change waits for another process's change before giving up. Changes take
 // milliseconds; only a migration or clearing a large history takes longer.
 inline constexpr int kBusyTimeoutMs = 20000;
+// What the write-ahead log is cut back to once its changes are in the file: it grows while
+// readers keep SQLite from starting it again (every 1,000 pages, 4 MiB, at most otherwise).
+inline constexpr int64_t kLogSizeLimitBytes = 4 * 1024 * 1024;
 inline constexpr int kHistoryLimit = 100;  // the history command's default
 // A search made only of words found by their start (one character, letters, digits) first
 // looks through this many of the newest entries itself, then asks the index for older ones.
 inline constexpr int64_t kSearchScanRows = 5000;
+// For such a search of several words, how much more checking one entry's row costs than
+// taking one entry from the index: with it, the newest entries' counts of each word choose
+// between asking the index for all the words (it gathers every entry of each) and asking it
+// for the rarest word alone, checking the others in the rows it gives.
+inline constexpr double kSearchRowCost = 10;
 // Entries recorded within one millisecond keep their order in the key up to this many; more
 // (only a machine could record them) go on into the next millisecond.
 inline constexpr int64_t kKeysPerMillisecond = 16;
@@ -144,7 +154,9 @@ class Library {
   // Opens the library at `path`, creating the file (and its folder) when missing, and
   // bringing a file of an older version up to this one in one transaction. Before anything
   // is written, the file is checked: its header (an SQLite database, Vendrix's application
-  // id, not cut short), its schema version and its schema. A file that is not a Vendrix
+  // id, not cut short), its schema version and its schema, and for kWrite the whole file
+  // (SQLite's quick check: it reads all of it, about a second for a million entries). A file
+  // that is not a Vendrix
   // library, is damaged, or is of a newer version than this Vendrix writes (or, for kRead,
   // can read) is left exactly as it was, nothing created beside it. Nullptr, with `status`
   // saying why, when it cannot be used.
@@ -200,7 +212,8 @@ class Library {
   // Writes a consistent copy of the library (what every finished change left, the
   // write-ahead log included) to `destination` while others go on using it: SQLite's online
   // backup into a new file beside the destination, checked, then renamed over it. A
-  // destination that exists and is not a Vendrix library is left alone (kFailed).
+  // destination that exists and is not a Vendrix library, or has a log of SQLite's beside it
+  // (-wal, -shm, -journal: in use, or its writer stopped), is left alone (kFailed).
   LibraryStatus Backup(const std::string& destination);
 
  private:
@@ -209,6 +222,14 @@ class Library {
   // operation before " the library <path>". Refuses a change to a file opened for reading.
   template <typename Body>
   LibraryStatus Guard(const char* what, bool writes, Body body);
+  // The index query for the entries older than those a search of words found by their start
+  // looked through itself (from `first_key` down to `last_key`, `matched` of them matching):
+  // all of `pieces`, or only the rarest among those entries (`holding`: how many held each),
+  // whichever the index answers sooner for `wanted` more entries.
+  std::string OlderEntriesQuery(const std::vector<SearchPiece>& pieces,
+                                const std::vector<int64_t>& holding, int64_t matched,
+                                int64_t wanted, int64_t first_key, int64_t last_key,
+                                int64_t since);
 
   std::string path_;
   std::unique_ptr<sql::Database> db_;

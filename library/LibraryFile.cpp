@@ -70,8 +70,19 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+namespace {
+
+// Whether a write-ahead log or a rollback journal lies beside the library at `path`: some
+// process has it open, or was stopped while it had.
+bool LogBeside(const std::string& path) {
+  return FileExists(path + "-wal") || FileExists(path + "-journal");
+}
+
+}  // namespace
+
 FileHeader ReadFileHeader(const std::string& path) {
   FileHeader header;
+  const bool log_before = LogBeside(path);
   UniqueFd fd(RetryOnEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
   if (!fd.Valid()) {
     if (errno == ENOENT) {
@@ -125,10 +136,16 @@ FileHeader ReadFileHeader(const std::string& path) {
     header.status = Refused(LibraryStatus::kDamaged, path, "its header is damaged");
     return header;
   }
-  // The page count in the header holds when the change counter beside it agrees.
+  // The page count in the header holds when the change counter beside it agrees, and only
+  // while no log is beside the file: another process copying its log into the file (a
+  // checkpoint) writes the first page, with the new count, before the pages that make the file
+  // that long, and SQLite itself reads the pages from the log meanwhile. A log there before or
+  // after the header was read leaves the judgement to SQLite (and to the check of the whole
+  // file before a process first writes).
   uint32_t pages = BigEndian(bytes + 28, 4);
   if (pages > 0 && BigEndian(bytes + 24, 4) == BigEndian(bytes + 92, 4) &&
-      static_cast<uint64_t>(st.st_size) < static_cast<uint64_t>(pages) * page_size) {
+      static_cast<uint64_t>(st.st_size) < static_cast<uint64_t>(pages) * page_size &&
+      !log_before && !LogBeside(path)) {
     header.status =
         Refused(LibraryStatus::kDamaged, path,
                 "it is cut short: " + std::to_string(st.st_size) + " of " +

@@ -19,7 +19,8 @@ struct FileHeader {
 };
 
 // The header of the file at `path`, checked: an SQLite database (its magic text, a valid
-// page size and format), Vendrix's application id, and at least as long as it says it is.
+// page size and format), Vendrix's application id, and at least as long as it says it is
+// (judged only when no log lies beside it: another process may be copying its log in).
 FileHeader ReadFileHeader(const std::string& path);
 
 // Whether a file exists at `path` (a write-ahead log beside a library, say).

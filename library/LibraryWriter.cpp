@@ -4,8 +4,8 @@
 
 namespace vendrix::library {
 
-LibraryWriter::LibraryWriter(std::string path, Done problem, bool check_whole)
-    : path_(std::move(path)), problem_(std::move(problem)), check_whole_(check_whole) {
+LibraryWriter::LibraryWriter(std::string path, Done problem)
+    : path_(std::move(path)), problem_(std::move(problem)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -103,7 +103,6 @@ Library* LibraryWriter::Use() {
   if (library_ || unusable_) return library_.get();
   LibraryStatus status;
   std::unique_ptr<Library> library = Library::Open(path_, Library::Access::kWrite, status);
-  if (library && check_whole_) status = library->Check();
   if (!status.Ok()) {
     unusable_ = status.code != LibraryStatus::kFailed;
     open_status_ = status;

@@ -23,13 +23,13 @@ class LibraryWriter {
  public:
   using Done = std::function<void(const LibraryStatus&)>;
 
-  // Starts the writer's thread for the library at `path`, which it opens (creating it when
-  // missing) before its first change and, with `check_whole`, checks whole once (SQLite's
-  // quick check). `problem` hears of every failure to open the library or to record
-  // entries, with the reason; entries that could not be recorded are dropped. A library that
+  // Starts the writer's thread for the library at `path`, which it opens for writing
+  // (creating it when missing, and checking the whole file) before its first change.
+  // `problem` hears of every failure to open the library or to record entries, with the
+  // reason; entries that could not be recorded are dropped. A library that
   // cannot be used (not a library, damaged, newer) is not tried again; any other failure is,
   // at the next change.
-  explicit LibraryWriter(std::string path, Done problem = {}, bool check_whole = true);
+  explicit LibraryWriter(std::string path, Done problem = {});
   // Writes what is queued, then ends the thread.
   ~LibraryWriter();
   LibraryWriter(const LibraryWriter&) = delete;
@@ -64,7 +64,6 @@ class LibraryWriter {
 
   const std::string path_;
   const Done problem_;
-  const bool check_whole_;
   std::unique_ptr<Library> library_;
   bool unusable_ = false;      // not a library, damaged or newer: never tried again
   LibraryStatus open_status_;  // why it could not be opened, for the changes dropped

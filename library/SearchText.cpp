@@ -191,22 +191,43 @@ bool TextMatches(const std::vector<SearchPiece>& pieces,
     for (std::string_view value : values) may = may || MayHold(value, piece);
     if (!may) return false;
   }
+  return PiecesHeld(pieces, values, nullptr);
+}
+
+bool PiecesHeld(const std::vector<SearchPiece>& pieces,
+                const std::vector<std::string_view>& values, std::vector<int64_t>* holding) {
+  std::vector<bool> may(pieces.size(), false);
+  bool any = false;
+  bool all = true;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    for (std::string_view value : values) may[i] = may[i] || MayHold(value, pieces[i]);
+    any = any || may[i];
+    all = all && may[i];
+  }
+  if (!any || (!all && holding == nullptr)) return false;
   // Line breaks between the values, so that no run spans two of them.
   std::string text;
   for (std::string_view value : values) text.append(value).append("\n");
   const std::string words = " " + SearchWords(text) + " ";
-  for (const SearchPiece& piece : pieces) {
+  bool held_all = true;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const SearchPiece& piece = pieces[i];
+    bool held = may[i];
     for (const IndexTerm& term : IndexTerms(piece)) {
+      if (!held) break;
       std::string needle = " " + term.word + (term.prefix ? "" : " ");
-      if (words.find(needle) == std::string::npos) return false;
+      held = words.find(needle) != std::string::npos;
     }
-    if (NeedsTextCheck(piece)) {
+    if (held && NeedsTextCheck(piece)) {
       bool found = false;
       for (std::string_view value : values) found = found || value.find(piece.text) != value.npos;
-      if (!found) return false;
+      held = found;
     }
+    if (held && holding != nullptr) ++(*holding)[i];
+    held_all = held_all && held;
+    if (!held_all && holding == nullptr) return false;
   }
-  return true;
+  return held_all;
 }
 
 }  // namespace vendrix::library

@@ -5,6 +5,7 @@
 // their start, letter case and full-width forms ignored. Pure functions, safe on any thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +54,9 @@ std::string IndexQuery(const std::vector<SearchPiece>& pieces, bool exact_only =
 // a match, which the index only narrows down.
 bool TextMatches(const std::vector<SearchPiece>& pieces,
                  const std::vector<std::string_view>& values);
+// TextMatches, which also counts in `holding` (one count a piece; nullptr: none) each piece
+// the values hold, reading their words once for all the pieces.
+bool PiecesHeld(const std::vector<SearchPiece>& pieces,
+                const std::vector<std::string_view>& values, std::vector<int64_t>* holding);
 
 }  // namespace vendrix::library

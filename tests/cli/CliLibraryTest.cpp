@@ -209,8 +209,11 @@ TEST_F(CliLibraryTest, SavedShopsAndItemsAreLookedUpListedAndRemoved) {
   EXPECT_EQ(rows[1],
             (std::vector<std::string>{"shop", seller.sid, seller.nick, seller.shop_title, "主推店",
                                       Location(seller), std::to_string(seller.level)}));
-  auto saved_item = Cli({"saved", "add", "item", item.iid});
+  auto saved_item = Cli({"saved", "add", "item", item.iid, "--format", "json"});
   ASSERT_EQ(saved_item.exit_code, 0) << saved_item.err;
+  EXPECT_TRUE(saved_item.out.starts_with("[{\"kind\":\"item\",\"id\":\"" + item.iid + "\""))
+      << saved_item.out;
+  saved_item = Cli({"saved", "add", "item", item.iid});
   rows = TsvRows(saved_item.out);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1][1], item.iid);
@@ -421,6 +424,30 @@ TEST_F(CliLibraryTest, BackupWhileAnotherProcessWritesIsConsistent) {
   EXPECT_NE(refused.err.find(notes + " exists and is not a Vendrix library"), std::string::npos)
       << refused.err;
   EXPECT_EQ(FileBytes(notes), "my notes\n");
+
+  // Nor is a library with its log beside it: the log would be played onto the copy.
+  const std::string other = data_.Path() + "/other.db";
+  ASSERT_TRUE(library::Library::Open(other, library::Library::Access::kWrite, status));
+  {
+    sql::Database in_use(other, sql::Database::Mode::kReadWrite);
+    in_use.Execute("PRAGMA wal_autocheckpoint = 0");
+    in_use.Execute(
+        "INSERT INTO saved_shop(nick, shop_id, title, location, level, note, saved_at, words)"
+        " VALUES('theirs', '1', '', '', 0, '', 0, '')");
+    const std::string other_before = FileBytes(other);
+    const std::string log_before = FileBytes(other + "-wal");
+    auto over_log = Cli({"library", "backup", other});
+    EXPECT_EQ(over_log.exit_code, 1);
+    EXPECT_EQ(over_log.err, "vendrix-cli: the backup could not be written: " + other +
+                                "-wal lies beside it (a program is using " + other +
+                                ", or was stopped while using it); it is left as it is\n");
+    EXPECT_TRUE(FileBytes(other) == other_before);
+    EXPECT_TRUE(FileBytes(other + "-wal") == log_before);
+  }
+  sql::Database db(other, sql::Database::Mode::kReadOnly);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM saved_shop WHERE nick = 'theirs'"), 1);
+  EXPECT_EQ(db.QueryInt("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"),
+            0);
 }
 
 }  // namespace

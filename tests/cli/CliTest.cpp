@@ -78,6 +78,7 @@ TEST(CliGetTest, BadUsageExitsTwo) {
       {{"history", "--format", "xml"}, "--format is tsv, csv or json"},
       {{"saved", "add", "shop"}, "saved add takes 'shop NICK' or 'item IID'"},
       {{"saved", "add", "item", "12a"}, "saved add item takes an item id of digits"},
+      {{"saved", "add", "item", "1", "--format", "xml"}, "--format is tsv, csv or json"},
       {{"saved", "remove", "item", "1", "--note", "x"}, "unknown option '--note'"},
       {{"saved", "list", "--kind", "seller"}, "--kind is shop or item"},
       {{"saved", "clear"}, "saved takes add, remove or list"},

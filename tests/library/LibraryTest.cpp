@@ -213,11 +213,13 @@ TEST(LibraryTest, ASearchOfOneCharacterFindsEveryMatchNewAndOld) {
     bool holds = i < 3 || i >= total - 4 || i == total - library_defaults::kSearchScanRows - 1;
     std::string id = std::to_string(7000000000 + i);
     entries.push_back(Entry(id, start + i * 1000, i % 2 ? EntryKind::kItem : EntryKind::kShop,
-                            holds ? "明前龙井茶 teapot" : "普通商品"));
+                            holds ? "明前龙井茶 teapot 商品" : "普通商品"));
     if (holds) expected.insert(expected.begin(), id);
   }
   ASSERT_TRUE(library->Record(entries).Ok());
-  for (const char* search : {"茶", "tea", "TEA 茶"}) {
+  // Words alike in number, and a rare word beside one that every entry holds (the index is
+  // asked for the rare one alone, the rows it gives are checked for the other).
+  for (const char* search : {"茶", "tea", "TEA 茶", "茶 商", "商 t"}) {
     for (size_t page : {1, 3, 50}) {
       EXPECT_EQ(AllPages(*library, {.search = search}, page), expected)
           << "search '" << search << "', pages of " << page;
@@ -228,6 +230,8 @@ TEST(LibraryTest, ASearchOfOneCharacterFindsEveryMatchNewAndOld) {
     if (std::stoll(id) % 2) items.push_back(id);
   }
   EXPECT_EQ(AllPages(*library, {.kind = EntryKind::kItem, .search = "茶"}, 2), items);
+  EXPECT_EQ(AllPages(*library, {.kind = EntryKind::kItem, .search = "品 茶"}, 2), items);
+  EXPECT_TRUE(AllPages(*library, {.search = "普 tea"}, 50).empty());
 }
 
 // Version 1 as it was released, and two entries and a saved shop written by it.

@@ -100,6 +100,9 @@ const Case kCases[] = {
     {"5000000385", {"5000000385"}},
     {"500000", {"5000000385"}},
     {"1001", {"1001"}},
+    // Digits inside a nick's word or an id are not the start of a word.
+    {"000385", {}},
+    {"88", {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Searches, SearchTest, ::testing::ValuesIn(kCases), CaseName);
