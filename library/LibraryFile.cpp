@@ -6,6 +6,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "library/LibrarySchema.h"
 #include "library/Sqlite.h"
@@ -78,13 +81,39 @@ bool LogBeside(const std::string& path) {
   return FileExists(path + "-wal") || FileExists(path + "-journal");
 }
 
+// A descriptor of the file at `path` for reading its header, kept open for the rest of the
+// process: SQLite's locks on a file are the process's POSIX record locks, which the kernel drops
+// when the process closes any descriptor of that file. The window holds two connections to the
+// library; a header read that closed its own descriptor would drop the other's locks, and the
+// next process to close the library would take it for unused, copy the log in and remove it
+// under the window. One descriptor per file, found again by its device and inode. -1 with errno
+// set when the file cannot be opened, -2 when it is no regular file.
+int HeaderDescriptor(const std::string& path, struct stat& st) {
+  static std::mutex guard;
+  static std::map<std::pair<dev_t, ino_t>, int> kept;
+  std::lock_guard<std::mutex> lock(guard);
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  auto found = kept.find({st.st_dev, st.st_ino});
+  if (found != kept.end()) return found->second;
+  if (!S_ISREG(st.st_mode)) return -2;
+  // Not blocking: a pipe put under the name since the stat above must not hang the open.
+  int fd = RetryOnEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
+  if (fd < 0) return -1;
+  struct stat opened;
+  if (::fstat(fd, &opened) == 0) st = opened;
+  // Another file put under the name since the stat above is kept under its own inode.
+  kept.emplace(std::pair<dev_t, ino_t>{st.st_dev, st.st_ino}, fd);
+  return fd;
+}
+
 }  // namespace
 
 FileHeader ReadFileHeader(const std::string& path) {
   FileHeader header;
   const bool log_before = LogBeside(path);
-  UniqueFd fd(RetryOnEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
-  if (!fd.Valid()) {
+  struct stat st;
+  int fd = HeaderDescriptor(path, st);
+  if (fd == -1) {
     if (errno == ENOENT) {
       header.missing = true;
     } else {
@@ -92,19 +121,16 @@ FileHeader ReadFileHeader(const std::string& path) {
     }
     return header;
   }
-  struct stat st;
-  if (::fstat(fd.Get(), &st) != 0) {
-    header.status = Refused(LibraryStatus::kFailed, path, ErrorText(errno));
-    return header;
-  }
-  if (!S_ISREG(st.st_mode)) {
+  if (fd < 0 || !S_ISREG(st.st_mode)) {
     header.status = Refused(LibraryStatus::kFailed, path, "it is not a regular file");
     return header;
   }
   unsigned char bytes[kHeaderSize] = {};
   size_t have = 0;
   while (have < kHeaderSize) {
-    ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), bytes + have, kHeaderSize - have); });
+    ssize_t n = RetryOnEintr([&] {
+      return ::pread(fd, bytes + have, kHeaderSize - have, static_cast<off_t>(have));
+    });
     if (n < 0) {
       header.status = Refused(LibraryStatus::kFailed, path, ErrorText(errno));
       return header;

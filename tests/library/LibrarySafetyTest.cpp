@@ -277,6 +277,34 @@ TEST(CheckpointTest, TheLogShrinksAgainAfterItGrew) {
             static_cast<uintmax_t>(library_defaults::kLogSizeLimitBytes) + (2u << 20));
 }
 
+// The window holds the library twice (its writer and its reader); opening the second must not
+// drop the first one's hold on the file. Another process that comes and goes meanwhile must
+// find the library in use and leave its log alone, and each side sees what the other wrote.
+TEST(CheckpointTest, TwoOpeningsInOneProcessKeepTheLibraryInUseForOthers) {
+  TempFolder folder;
+  const std::string path = folder.Library();
+  LibraryStatus status;
+  std::unique_ptr<Library> writer = Library::Open(path, Library::Access::kWrite, status);
+  ASSERT_TRUE(writer) << status.message;
+  HistoryEntry first{.id = "window-1"};
+  ASSERT_TRUE(writer->Record(first).Ok());
+  std::unique_ptr<Library> reader = Library::Open(path, Library::Access::kRead, status);
+  ASSERT_TRUE(reader) << status.message;
+
+  auto other = vendrix::test::RunProcess(LIBRARY_TEST_WRITER, {path, "cli", "1"});
+  ASSERT_EQ(other.exit_code, 0) << other.err;
+  EXPECT_TRUE(std::filesystem::exists(path + "-wal")) << "the other process took the log away";
+  HistoryEntry second{.id = "window-2"};
+  ASSERT_TRUE(writer->Record(second).Ok());
+  writer.reset();
+  reader.reset();
+
+  sql::Database fresh(path, sql::Database::Mode::kReadOnly);
+  EXPECT_EQ(fresh.QueryInt("SELECT count(*) FROM history WHERE id IN "
+                           "('window-1', 'cli-0', 'window-2')"),
+            3);
+}
+
 // A process writing in a loop, killed at random moments: after each kill the file is sound,
 // its search index too, and holds every change the process had finished.
 TEST(KillTest, AProcessKilledWhileWritingLosesNoFinishedChange) {
