@@ -121,7 +121,8 @@ UserCredentials ReadUserCredentials() {
   bool pair_given = !user.environment.app_key.empty();
   if (account.app_key.empty() || pair_given) return user;
 
-  switch (LookUpSecret(account.app_key, user.own.app_sec, error)) {
+  SecretError keyring;
+  switch (LookUpSecret(account.app_key, user.own.app_sec, keyring)) {
     case SecretLookup::kFound:
       user.own_secret = OwnSecret::kRead;
       break;
@@ -132,7 +133,8 @@ UserCredentials ReadUserCredentials() {
       break;
     case SecretLookup::kFailed:
       user.own_secret = OwnSecret::kUnreadable;
-      user.notes.push_back("the own account's secret could not be read: " + error);
+      user.notes.push_back("the own account's secret could not be read: " +
+                           keyring.Describe());
       break;
   }
   return user;

@@ -84,19 +84,23 @@ bool ReadOwnAccount(OwnAccount& account, std::string& error) {
   return read;
 }
 
-SecretLookup OwnSecretStored(const std::string& app_key, std::string& error) {
-  error.clear();
+SecretLookup OwnSecretStored(const std::string& app_key, SecretError& error) {
+  error = {};
   if (app_key.empty()) return SecretLookup::kNotStored;
   std::string secret;
   return LookUpSecret(app_key, secret, error);
 }
 
-bool SaveOwnAccount(const OwnAccount& account, const std::string& secret, std::string& error) {
+bool SaveOwnAccount(const OwnAccount& account, const std::string& secret,
+                    AccountSaveFailure& failure) {
+  using Step = AccountSaveFailure::Step;
+  failure = {};
   for (const std::string& problem :
        {AppKeyProblem(account.app_key), account.nick.empty() ? "" : NickProblem(account.nick),
         secret.empty() ? "" : AppSecretProblem(secret)}) {
     if (!problem.empty()) {
-      error = problem;
+      failure.step = Step::kValue;
+      failure.text = problem;
       return false;
     }
   }
@@ -106,24 +110,32 @@ bool SaveOwnAccount(const OwnAccount& account, const std::string& secret, std::s
   ReadOwnAccount(before, ignored);
   if (secret.empty()) {
     // Only the nick changes: the key must already have its secret.
-    std::string why;
-    SecretLookup stored = OwnSecretStored(account.app_key, why);
-    if (stored != SecretLookup::kFound) {
-      error = stored == SecretLookup::kNotStored
-                  ? "no secret is stored for the application key " + account.app_key
-                  : "the stored secret could not be read: " + why;
+    SecretLookup stored = OwnSecretStored(account.app_key, failure.keyring);
+    if (stored == SecretLookup::kNotStored) {
+      failure.step = Step::kNoSecret;
+      failure.text = "no secret is stored for the application key " + account.app_key;
       return false;
     }
-  } else if (!StoreSecret(account.app_key, secret, error)) {
+    if (stored == SecretLookup::kFailed) {
+      failure.step = Step::kKeyring;
+      failure.text = "the stored secret could not be read: " + failure.keyring.Describe();
+      return false;
+    }
+  } else if (!StoreSecret(account.app_key, secret, failure.keyring)) {
+    failure.step = Step::kKeyring;
+    failure.text = failure.keyring.Describe();
     return false;
   }
-  if (!WriteAccountFile(AccountFilePath(), {account.app_key, account.nick}, error)) {
-    if (!secret.empty()) error += " (the secret is in the keyring all the same)";
+  if (!WriteAccountFile(AccountFilePath(), {account.app_key, account.nick}, failure.text)) {
+    failure.step = Step::kSettingsFile;
+    failure.secret_stored = !secret.empty();
+    if (failure.secret_stored) failure.text += " (the secret is in the keyring all the same)";
     return false;
   }
   // The secret of the key replaced; a failure here leaves only an unused item behind.
   if (!before.app_key.empty() && before.app_key != account.app_key) {
-    ClearSecrets(before.app_key, ignored);
+    SecretError left;
+    ClearSecrets(before.app_key, left);
   }
   return true;
 }
@@ -132,7 +144,13 @@ bool ClearOwnAccount(std::string& error) {
   OwnAccount account;
   if (!ReadOwnAccount(account, error)) return false;
   // Without a key nothing of the account can be in the keyring: D-Bus is left alone.
-  if (!account.app_key.empty() && !ClearSecrets("", error)) return false;
+  if (!account.app_key.empty()) {
+    SecretError keyring;
+    if (!ClearSecrets("", keyring)) {
+      error = keyring.Describe();
+      return false;
+    }
+  }
   return RemoveAccountFile(AccountFilePath(), error);
 }
 

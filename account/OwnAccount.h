@@ -38,15 +38,31 @@ bool ReadOwnAccount(OwnAccount& account, std::string& error);
 
 // [keyring] Whether the Secret Service holds the secret of the own account's key; the secret
 // itself is not kept. `app_key` empty: kNotStored, without asking.
-SecretLookup OwnSecretStored(const std::string& app_key, std::string& error);
+SecretLookup OwnSecretStored(const std::string& app_key, SecretError& error);
+
+// Why the own account was not saved.
+struct AccountSaveFailure {
+  enum class Step {
+    kNone,
+    kValue,         // a value that cannot be used
+    kNoSecret,      // no secret given, and none stored for the key
+    kKeyring,       // the Secret Service: `keyring` says why
+    kSettingsFile,  // the settings file could not be written
+  };
+  Step step = Step::kNone;
+  SecretError keyring;
+  bool secret_stored = false;  // with kSettingsFile: the new secret is in the keyring
+  std::string text;            // the whole reason in English, for the command line
+};
 
 // [keyring] Saves the own account: `secret` under `account.app_key` in the Secret Service, then
 // the key and the nick in the settings file; a secret stored for another key before goes.
 // An empty `secret` keeps the one stored for the same key. An empty nick stores none. False,
-// with `error` saying why: an invalid value, no Secret Service, a keyring that stayed locked
+// with `failure` saying why: an invalid value, no Secret Service, a keyring that stayed locked
 // (the settings file is then as it was and nothing is stored), or a settings file that could
 // not be written (the new secret is then in the keyring, the old file as it was).
-bool SaveOwnAccount(const OwnAccount& account, const std::string& secret, std::string& error);
+bool SaveOwnAccount(const OwnAccount& account, const std::string& secret,
+                    AccountSaveFailure& failure);
 
 // [keyring, only when the settings file holds a key] Forgets the own account: its secrets
 // leave the Secret Service, then the settings file goes. False, with `error` saying why, when

@@ -127,9 +127,10 @@ int Set(const std::vector<std::string>& args) {
     std::string ignored;
     if (ReadOwnAccount(before, ignored)) account.nick = before.nick;
   }
-  std::string error;
-  if (!SaveOwnAccount(account, secret, error)) {
-    std::cerr << "vendrix-cli: the own account was not stored: " << CellText(error) << "\n";
+  AccountSaveFailure failure;
+  if (!SaveOwnAccount(account, secret, failure)) {
+    std::cerr << "vendrix-cli: the own account was not stored: " << CellText(failure.text)
+              << "\n";
     return kFailed;
   }
   return kOk;
@@ -150,14 +151,14 @@ int Show(const std::vector<std::string>& args) {
     case OwnSecret::kNotStored: own_secret = "not stored"; break;
     case OwnSecret::kUnreadable: own_secret = "unreadable"; break;
     case OwnSecret::kNotAsked: {
-      std::string error;
+      SecretError error;
       SecretLookup stored = OwnSecretStored(user.own.app_key, error);
       own_secret = stored == SecretLookup::kFound       ? "stored"
                    : stored == SecretLookup::kNotStored ? "not stored"
                                                         : "unreadable";
       if (stored == SecretLookup::kFailed) {
         std::cerr << "vendrix-cli: the own account's secret could not be read: "
-                  << CellText(error) << "\n";
+                  << CellText(error.Describe()) << "\n";
       }
       break;
     }

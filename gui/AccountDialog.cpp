@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QThreadPool>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "account/OwnAccount.h"
 #include "app/AccountCheck.h"
@@ -28,6 +29,25 @@ const char* const kSaving = "正在保存...";
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 // A text from the network or the keyring on one line, as it was received otherwise.
 QString Line(const std::string& text) { return Utf8(CellText(text)); }
+
+// Why the keyring could not be used, in the window's words; what the library said stays out of
+// them (it is English), and goes to the result's tooltip instead.
+QString KeyringWords(SecretFailure kind) {
+  switch (kind) {
+    case SecretFailure::kUnreachable:
+      return QString::fromUtf8("无法连接桌面的钥匙环（Secret Service）。");
+    case SecretFailure::kLocked:
+      return QString::fromUtf8("钥匙环已锁定（或尚未建立），未能解锁：解锁密码框未能显示、"
+                               "被取消，或 %1 秒内无人应答。")
+          .arg(keyring_defaults::kTimeout.count());
+    case SecretFailure::kRefused:
+      return QString::fromUtf8("钥匙环拒绝了这一操作。");
+    case SecretFailure::kOther:
+    case SecretFailure::kNone:
+      break;
+  }
+  return QString::fromUtf8("钥匙环出错。");
+}
 
 // Where a value comes from, in the user's words.
 QString SourceWords(CredentialSource source, bool pair) {
@@ -75,13 +95,18 @@ QString DescribeInUse(const ShopFinder& finder) {
 
 // The account test with `typed` in place of the user's own sources, and what it found, in the
 // window's words. Blocks (the keyring, the platform): off the window's thread.
-std::pair<QString, bool> RunAccountTest(const Settings& settings, const std::string& app_key,
-                                        const std::string& app_sec, const std::string& nick) {
+struct TestResult {
+  QString text;
+  bool passed = false;
+  QString detail;  // the keyring's own words, for the tooltip
+};
+TestResult RunAccountTest(const Settings& settings, const std::string& app_key,
+                          const std::string& app_sec, const std::string& nick) {
   UserCredentials user;
   user.own = {app_key, app_sec, nick};
   user.own_secret = OwnSecret::kRead;
   if (app_sec.empty()) {
-    std::string error;
+    SecretError error;
     switch (LookUpSecret(app_key, user.own.app_sec, error)) {
       case SecretLookup::kFound:
         break;
@@ -90,7 +115,8 @@ std::pair<QString, bool> RunAccountTest(const Settings& settings, const std::str
                     .arg(Utf8(app_key)),
                 false};
       case SecretLookup::kFailed:
-        return {QString::fromUtf8("未能读取已保存的应用密钥：") + Line(error), false};
+        return {QString::fromUtf8("未能读取已保存的应用密钥：") + KeyringWords(error.kind), false,
+                Line(error.Describe())};
     }
   }
   // A finder of the test's own: the window's keeps serving the window meanwhile.
@@ -123,7 +149,7 @@ std::pair<QString, bool> RunAccountTest(const Settings& settings, const std::str
   } else if (outcome.Failed() == nullptr) {
     lines << Line(ExplainMissingClickAddresses(used_nick, outcome.items).chinese);
   }
-  return {lines.join("\n"), outcome.Passed()};
+  return {lines.join("\n"), outcome.Passed(), {}};
 }
 
 // Hands `deliver` to the window's thread, where it runs unless `dialog` has gone meanwhile.
@@ -251,17 +277,19 @@ void TAccountDialog::TestConnection() {
   Say(QString::fromUtf8("正在测试连接..."), false);
   QPointer<TAccountDialog> self(this);
   QThreadPool::globalInstance()->start([self, settings = settings_, typed] {
-    auto [text, passed] = RunAccountTest(settings, typed.app_key, typed.app_sec, typed.nick);
-    DeliverTo(self, [text, passed](TAccountDialog* dialog) { dialog->TestDone(text, passed); });
+    TestResult result = RunAccountTest(settings, typed.app_key, typed.app_sec, typed.nick);
+    DeliverTo(self, [result](TAccountDialog* dialog) {
+      dialog->TestDone(result.text, result.passed, result.detail);
+    });
   });
 }
 
-void TAccountDialog::TestDone(const QString& text, bool passed) {
+void TAccountDialog::TestDone(const QString& text, bool passed, const QString& detail) {
   testing_ = false;
   TestButton->setText(QString::fromUtf8(kTest));
   TestButton->unsetCursor();
   TestButton->setEnabled(!saving_);
-  Say(text, !passed);
+  Say(text, !passed, detail);
 }
 
 void TAccountDialog::accept() {
@@ -278,26 +306,45 @@ void TAccountDialog::accept() {
   Say(QString::fromUtf8("正在保存..."), false);
   QPointer<TAccountDialog> self(this);
   QThreadPool::globalInstance()->start([self, typed] {
-    std::string error;
-    bool saved = SaveOwnAccount({typed.app_key, typed.nick}, typed.app_sec, error);
-    QString why = Line(error);
-    DeliverTo(self, [saved, why](TAccountDialog* dialog) { dialog->Saved(saved, why); });
+    auto failure = std::make_shared<AccountSaveFailure>();
+    bool saved = SaveOwnAccount({typed.app_key, typed.nick}, typed.app_sec, *failure);
+    DeliverTo(self, [saved, failure, key = typed.app_key](TAccountDialog* dialog) {
+      dialog->Saved(saved, *failure, key);
+    });
   });
 }
 
-void TAccountDialog::Saved(bool saved, const QString& error) {
+void TAccountDialog::Saved(bool saved, const AccountSaveFailure& failure,
+                           const std::string& app_key) {
+  using Step = AccountSaveFailure::Step;
   SetSaving(false);
   if (saved) {
     QDialog::accept();
     return;
   }
-  QString text = QString::fromUtf8("账户未能保存：") + error;
-  // The secret goes only to the Secret Service: say what it needs.
-  if (error.contains("Secret Service") || error.contains("keyring")) {
-    text += QString::fromUtf8("\n应用密钥保存在桌面的钥匙环中（如 GNOME 钥匙环、KeePassXC）："
-                              "请确认它正在运行并已解锁，然后再保存。");
+  QString text = QString::fromUtf8("账户未能保存：");
+  switch (failure.step) {
+    case Step::kKeyring:
+      text += KeyringWords(failure.keyring.kind);
+      // The secret goes only to the Secret Service: say what it needs.
+      text += QString::fromUtf8("\n应用密钥保存在桌面的钥匙环中（如 GNOME 钥匙环、KeePassXC）："
+                                "请确认它正在运行并已解锁，然后再保存。");
+      break;
+    case Step::kNoSecret:
+      text += QString::fromUtf8("钥匙环中没有应用 Key %1 的密钥，请填写应用密钥。")
+                  .arg(Utf8(app_key));
+      break;
+    case Step::kSettingsFile:
+      text += QString::fromUtf8("无法写入账户设置文件 %1。").arg(Utf8(AccountFilePath()));
+      if (failure.secret_stored) text += QString::fromUtf8("应用密钥已存入钥匙环。");
+      break;
+    case Step::kValue:
+    case Step::kNone:
+      // The fields are checked before a save: only a value changed meanwhile gets here.
+      text += QString::fromUtf8("填写的值无法使用。");
+      break;
   }
-  Say(text, true);
+  Say(text, true, Line(failure.text));
 }
 
 void TAccountDialog::reject() {
@@ -320,8 +367,9 @@ void TAccountDialog::SetSaving(bool saving) {
   }
 }
 
-void TAccountDialog::Say(const QString& text, bool failure) {
+void TAccountDialog::Say(const QString& text, bool failure, const QString& detail) {
   Result->setText(text);
+  Result->setToolTip(detail);
   QPalette colours = palette();
   if (failure) colours.setColor(QPalette::WindowText, QColor(180, 0, 0));
   Result->setPalette(colours);

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <string>
 
+#include "account/OwnAccount.h"
 #include "platform/Settings.h"
 
 class QLabel;
@@ -36,7 +37,8 @@ class TAccountDialog : public QDialog {
   QLineEdit* AppKey = nullptr;
   QLineEdit* AppSecret = nullptr;  // masked; empty keeps the secret stored for the same key
   QLineEdit* Nick = nullptr;
-  QLabel* Result = nullptr;  // what the test found, or why the values were not saved
+  QLabel* Result = nullptr;  // what the test found, or why the values were not saved; its
+                             // tooltip holds the keyring's own words, if any
   QPushButton* TestButton = nullptr;
   QPushButton* SaveButton = nullptr;
   QPushButton* CancelButton = nullptr;
@@ -50,9 +52,10 @@ class TAccountDialog : public QDialog {
   // The fields as typed, and what is wrong with them, one line a field; empty when nothing.
   Typed Read(QStringList& problems, QWidget*& first_wrong) const;
   void TestConnection();
-  void TestDone(const QString& text, bool passed);
-  void Saved(bool saved, const QString& error);
-  void Say(const QString& text, bool failure);
+  void TestDone(const QString& text, bool passed, const QString& detail);
+  void Saved(bool saved, const AccountSaveFailure& failure, const std::string& app_key);
+  // Shows `text` as the result; `detail` (English, from the library) as its tooltip.
+  void Say(const QString& text, bool failure, const QString& detail = {});
   void SetSaving(bool saving);
 
   Settings settings_;

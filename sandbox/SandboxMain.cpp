@@ -39,11 +39,12 @@ bool ParseCount(const std::string& text, long long max, long long& value) {
   return value <= max;
 }
 
-// Characters an application key may hold: it goes into every request unencoded.
+// Characters an application key may hold: it goes into every request unencoded, so the URI's
+// unreserved ones, as the client allows (AppKeyProblem).
 bool IsKey(const std::string& text) {
   return !text.empty() && text.size() <= 64 &&
          text.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                "-_.") == std::string::npos;
+                                "-_.~") == std::string::npos;
 }
 
 // A secret is never sent: any printable ASCII without blanks will do.
@@ -99,7 +100,7 @@ int RunSandbox(int argc, char** argv) {
     } else if (arg == "--app-key") {
       options.app_key = value();
       if (!IsKey(options.app_key)) {
-        return Usage("--app-key takes a key of letters, digits, '-', '_' and '.'");
+        return Usage("--app-key takes a key of letters, digits, '-', '_', '.' and '~'");
       }
     } else if (arg == "--app-secret") {
       options.app_secret = value();

@@ -238,8 +238,9 @@ TEST_F(CliAccountTest, EachSourceOfTheCredentialsReachesTheWire) {
        "Secret Service (vendrix-cli account set)\n"},
       {"an own key in a locked keyring: said, the document's pair", {}, kOwnNick, false, true, {},
        convert, 0, "dockey", "docsecret0", kOwnNick,
-       "vendrix-cli: the own account's secret could not be read: the keyring that holds it is "
-       "locked and could not be unlocked\n"},
+       "vendrix-cli: the own account's secret could not be read: the keyring (the login "
+       "collection) does not exist or is locked, and was not unlocked: no password prompt could "
+       "be shown, or it was dismissed\n"},
       {"no document and no credentials", {.readable = false}, nullptr, false, false, {}, convert,
        1, nullptr, nullptr, nullptr, "...could not be read: HTTP/1.1 404 Not Found\n"},
       {"VENDRIX_APP_KEY alone", {}, kOwnNick, false, false, {{"VENDRIX_APP_KEY", "envkey"}},
@@ -407,8 +408,9 @@ TEST_F(CliAccountTest, SetRefusesBadValuesAndAKeyringItCannotUse) {
       {key, "s3cret0\n", {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}}, false, 1,
        "vendrix-cli: the own account was not stored: no Secret Service could be reached: "},
       {key, "s3cret0\n", {}, true, 1,
-       "vendrix-cli: the own account was not stored: the keyring is locked and could not be "
-       "unlocked: Cannot create an item in a locked collection\n"},
+       "vendrix-cli: the own account was not stored: the keyring (the login collection) does "
+       "not exist or is locked, and was not unlocked: no password prompt could be shown, or it "
+       "was dismissed\n"},
   };
   for (const Case& c : cases) {
     auto result = Cli(c.args, c.env, c.input, c.locked);
@@ -425,12 +427,55 @@ TEST_F(CliAccountTest, SetRefusesBadValuesAndAKeyringItCannotUse) {
   ASSERT_EQ(Set("12345678", nullptr).exit_code, 0);
   auto clear = Cli({"account", "clear"}, {}, std::nullopt, true);
   EXPECT_EQ(clear.exit_code, 1);
-  EXPECT_NE(clear.err.find("vendrix-cli: the own account could not be forgotten: the keyring that "
-                           "holds it is locked and could not be unlocked; the secret stays in it"),
+  EXPECT_NE(clear.err.find("vendrix-cli: the own account could not be forgotten: the keyring (the "
+                           "login collection) does not exist or is locked, and was not unlocked: "
+                           "no password prompt could be shown, or it was dismissed; the secret "
+                           "stays in it"),
             std::string::npos)
       << clear.err;
   EXPECT_TRUE(fs::exists(AccountFile()));
   EXPECT_NE(KeyringItems(), "");
+}
+
+// A locked keyring whose password prompt opens and nobody answers: `account set` and a run
+// that needs the own secret, at once, each stop waiting after the keyring's time-out and say
+// why; the prompt stays for the user, nothing is stored, and the keyring daemon lives on
+// (with-keyring fails the run, status 99, when the daemon it started is gone).
+TEST_F(CliAccountTest, APromptNobodyAnswersEndsTheRunsAndTheKeyringDaemonLivesOn) {
+  Serve({});
+  ASSERT_EQ(Set("12345678", kOwnNick).exit_code, 0);
+  const std::string show_out = Home() + "/show.out";
+  auto result = RunProcess(
+      VENDRIX_WITH_KEYRING,
+      {"--locked-prompt", "/bin/bash", "-c",
+       "\"$0\" account show >\"$1\" 2>&1 & echo other0secret | \"$0\" account set --app-key "
+       "otherkey; status=$?; wait; exit $status",
+       VENDRIX_CLI, show_out},
+      {{"VENDRIX_VENDOR_BASE", gateway_.Base() + "/"}, {"VENDRIX_GATEWAY", gateway_.Url()},
+       {"VENDRIX_APP_KEY", ""}, {"VENDRIX_APP_SECRET", ""}, {"VENDRIX_NICK", ""}},
+      110s);
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  const std::string unanswered =
+      "the keyring (the login collection) does not exist or is locked, and was not unlocked: "
+      "nobody answered its password prompt within 30 s\n";
+  EXPECT_EQ(result.err, "vendrix-cli: the own account was not stored: " + unanswered);
+  std::ifstream file(show_out);
+  std::stringstream show;
+  show << file.rdbuf();
+  EXPECT_NE(show.str().find("vendrix-cli: the own account's secret could not be read: " +
+                            unanswered),
+            std::string::npos)
+      << show.str();
+  EXPECT_NE(show.str().find("own_app_key\t12345678\nown_app_sec\tunreadable\n"),
+            std::string::npos)
+      << show.str();
+  // Nothing stored: the account and its secret as they were.
+  std::ifstream account(AccountFile());
+  std::stringstream settings;
+  settings << account.rdbuf();
+  EXPECT_NE(settings.str().find("app_key=12345678\n"), std::string::npos) << settings.str();
+  EXPECT_NE(KeyringItems().find("app_key = 12345678"), std::string::npos) << KeyringItems();
+  EXPECT_EQ(KeyringItems().find("otherkey"), std::string::npos) << KeyringItems();
 }
 
 // Without an own key in the settings file no run goes near D-Bus, and nothing new is said: the
