@@ -170,6 +170,8 @@ TLibraryWindow::TLibraryWindow(TLibraryReader& reader, TLibraryRecorder& recorde
   }
   connect(Tabs, &QTabWidget::currentChanged, this, [this] { UpdateStatus(); });
   connect(&recorder_, &TLibraryRecorder::StateChanged, this, [this] { UpdateStatus(); });
+  // The status line says at once when the history stops (or starts again) taking entries.
+  connect(&recorder_, &TLibraryRecorder::RecordingChanged, this, [this] { UpdateStatus(); });
   connect(&recorder_, &TLibraryRecorder::Recorded, this, [this] { ShowRecordedEntries(); });
   said_.setSingleShot(true);
   said_.setInterval(library_window_defaults::kSaidMs);

@@ -2035,6 +2035,13 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   EXPECT_EQ(Cell(view, 1, THistoryModel::kAction), "复制");
   EXPECT_EQ(Cell(view, 1, THistoryModel::kCommissionRate), "12.50%");
   EXPECT_EQ(window->Status->text(), "共 3 条");
+  // 收藏 → 记录推广链接 switched off, and on again: the status line follows at once.
+  for (const char* shown : {"共 3 条；推广链接的记录已关闭", "共 3 条"}) {
+    QMenu* menu = ClickMenuTitle("收藏");
+    ASSERT_NE(menu, nullptr);
+    ClickEntry(menu, menu->actions().value(1));
+    EXPECT_EQ(window->Status->text(), shown);
+  }
 
   // Prices sort as numbers, from the smallest at the first click; the time again newest first.
   ClickHeader(view, THistoryModel::kPrice);
