@@ -4,6 +4,7 @@
 
 #include "app/ItemCommissions.h"
 #include "gui/LibraryReader.h"
+#include "library/SearchText.h"
 
 namespace vendrix {
 namespace {
@@ -42,6 +43,9 @@ TPagedModel::TPagedModel(TLibraryReader& reader, QStringList columns, QObject* p
 
 void TPagedModel::SetSearch(std::string search) {
   search_ = std::move(search);
+  // What the library cannot search for would find every entry: it finds none here, as the
+  // command line refuses it.
+  searchable_ = search_.empty() || !library::SearchPieces(search_).empty();
   Reload();
 }
 
@@ -51,9 +55,13 @@ void TPagedModel::Reload() {
   beginResetModel();
   Clear();
   reading_ = false;
-  at_end_ = false;
+  at_end_ = !searchable_;
   failure_.clear();
   endResetModel();
+  if (!searchable_) {
+    emit PageLoaded();
+    return;
+  }
   ReadMore(library_model_defaults::kFirstPage);
 }
 

@@ -36,6 +36,9 @@ class TPagedModel : public QAbstractTableModel {
   void SetSearch(std::string search);
   void Reload();
   const std::string& Search() const { return search_; }
+  // The search holds something the library can look for (or is empty). One that does not
+  // (punctuation and symbols only) is never read: the table stays empty, at its end.
+  bool Searchable() const { return searchable_; }
   // Every row the query has is loaded.
   bool AtEnd() const { return at_end_; }
   bool Reading() const { return reading_; }
@@ -70,6 +73,7 @@ class TPagedModel : public QAbstractTableModel {
  private:
   QStringList columns_;
   std::string search_;
+  bool searchable_ = true;
   uint64_t generation_ = 0;
   bool reading_ = false;
   bool at_end_ = false;

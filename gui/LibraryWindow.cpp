@@ -259,7 +259,8 @@ void TLibraryWindow::ShowMenu(QTableView* view, const QPoint& position, bool key
   }
   menu->addSeparator();
   QAction* save = menu->addAction(QString::fromUtf8("导出..."), [this] { Export(); });
-  save->setEnabled(recorder_.GetState() != TLibraryRecorder::State::kUnusable);
+  save->setEnabled(recorder_.GetState() != TLibraryRecorder::State::kUnusable &&
+                   History->Searchable());
   shown_ = menu;
   QPoint where = at.isValid() && keyboard ? view->visualRect(at).center() : position;
   menu->popup(view->viewport()->mapToGlobal(where));
@@ -498,6 +499,8 @@ void TLibraryWindow::UpdateStatus() {
     text = QString::fromUtf8("收藏与记录文件不能使用：本次运行不会保存收藏，也不会记录推广链接。");
   } else if (!model->Failure().isEmpty()) {
     text = QString::fromUtf8("无法读取收藏与记录：") + model->Failure();
+  } else if (!model->Searchable()) {
+    text = QString::fromUtf8("筛选条件中没有可查找的文字：请输入字母、数字或汉字");
   } else if (model->Reading() && rows == 0) {
     text = QString::fromUtf8("正在读取……");
   } else {

@@ -2057,6 +2057,13 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   EXPECT_EQ(titles(), "新款夏季连衣裙");
   QTest::keyClick(window->Filter, Qt::Key_Escape);
   ASSERT_EQ(RowsOnceThere(view, 3), 3);
+  // A filter with nothing the library can look for finds nothing, and says why.
+  TypeInto(window->Filter, "%_");
+  ASSERT_EQ(RowsOnceThere(view, 0), 0);
+  EXPECT_EQ(window->Status->text(), "筛选条件中没有可查找的文字：请输入字母、数字或汉字");
+  QTest::keyClick(window->Filter, Qt::Key_Escape);
+  ASSERT_EQ(RowsOnceThere(view, 3), 3);
+  EXPECT_EQ(window->Status->text(), "共 3 条");
 
   // A double-click opens the address; Ctrl+C on the current row copies it; each is recorded
   // and shows on top.
