@@ -143,6 +143,40 @@ void THistoryModel::Read(uint64_t generation, size_t limit) {
       });
 }
 
+void THistoryModel::ReadNewer() {
+  if (!Searchable()) return;
+  library::HistoryQuery query;
+  query.search = Search();
+  query.limit = library_model_defaults::kFirstPage;
+  TLibraryReader* reader = &reader_;
+  reader_.Run(this, [this, reader, query, generation = Generation()](
+                        Library* library, const LibraryStatus& opened) {
+    std::vector<library::HistoryEntry> entries;
+    LibraryStatus status = opened;
+    if (library != nullptr) status = library->ReadHistory(query, entries);
+    if (library != nullptr && !status.Ok()) reader->ReadFailed(status);
+    return [this, generation, limit = query.limit, status, entries = std::move(entries)] {
+      // A failed read keeps the rows: the reader has said why, and the next one tries again.
+      // The reads run in order, so every page asked for before this one is in.
+      if (!Current(generation) || !status.Ok()) return;
+      size_t newer = 0;
+      while (newer < entries.size() &&
+             (rows_.empty() || entries[newer].key > rows_.front().key)) {
+        ++newer;
+      }
+      if (newer == 0) return;
+      // A page of newer entries may have more behind it: no gap is left in the table.
+      if (newer == limit) return Reload();
+      if (rows_.empty()) before_ = entries[newer - 1].key;
+      beginInsertRows(QModelIndex(), 0, static_cast<int>(newer) - 1);
+      rows_.insert(rows_.begin(), entries.begin(),
+                   entries.begin() + static_cast<std::ptrdiff_t>(newer));
+      endInsertRows();
+      emit PageLoaded();
+    };
+  });
+}
+
 void THistoryModel::RemoveEntry(int64_t key) {
   for (size_t i = 0; i < rows_.size(); ++i) {
     if (rows_[i].key != key) continue;

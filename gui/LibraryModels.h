@@ -65,6 +65,7 @@ class TPagedModel : public QAbstractTableModel {
   void ReadMore(size_t limit);
   // Whether a page of `generation` is the current query's; its read is over either way.
   bool Current(uint64_t generation);
+  uint64_t Generation() const { return generation_; }
   // A page has been taken in: whether the query has more, and how its read went.
   void Finished(bool at_end, const library::LibraryStatus& status);
 
@@ -100,6 +101,10 @@ class THistoryModel : public TPagedModel {
   const library::HistoryEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
   // Takes a row out that the library no longer holds.
   void RemoveEntry(int64_t key);
+  // Reads the entries recorded since the newest row and puts them on top: the rows, and the
+  // view's current and selected rows, stay as they are. When more came than the first page
+  // holds, the first page is read again instead.
+  void ReadNewer();
 
   int rowCount(const QModelIndex& parent) const override;
   QVariant data(const QModelIndex& index, int role) const override;

@@ -189,9 +189,10 @@ void TLibraryWindow::Reload() {
 void TLibraryWindow::ReloadSaved() { Saved->Reload(); }
 
 void TLibraryWindow::ShowRecordedEntries() {
-  // The newest entries go on top: read again unless the user has scrolled down the history,
-  // where a reload would take the rows from under them.
-  if (HistoryView->verticalScrollBar()->value() == 0) History->Reload();
+  // The newest entries go on top, the current row kept (Enter again opens it again), unless
+  // the user has scrolled down the history, where the rows would move under them: they come
+  // with the next entry recorded at the top.
+  if (HistoryView->verticalScrollBar()->value() == 0) History->ReadNewer();
 }
 
 bool TLibraryWindow::HistoryShown() const { return Tabs->currentWidget() == HistoryView; }
