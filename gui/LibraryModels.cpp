@@ -4,6 +4,7 @@
 
 #include "app/ItemCommissions.h"
 #include "gui/LibraryReader.h"
+#include "library/SearchText.h"
 
 namespace vendrix {
 namespace {
@@ -42,6 +43,9 @@ TPagedModel::TPagedModel(TLibraryReader& reader, QStringList columns, QObject* p
 
 void TPagedModel::SetSearch(std::string search) {
   search_ = std::move(search);
+  // What the library cannot search for would find every entry: it finds none here, as the
+  // command line refuses it.
+  searchable_ = search_.empty() || !library::SearchPieces(search_).empty();
   Reload();
 }
 
@@ -51,9 +55,13 @@ void TPagedModel::Reload() {
   beginResetModel();
   Clear();
   reading_ = false;
-  at_end_ = false;
+  at_end_ = !searchable_;
   failure_.clear();
   endResetModel();
+  if (!searchable_) {
+    emit PageLoaded();
+    return;
+  }
   ReadMore(library_model_defaults::kFirstPage);
 }
 
@@ -133,6 +141,40 @@ void THistoryModel::Read(uint64_t generation, size_t limit) {
           Finished(entries.size() < limit, status);
         };
       });
+}
+
+void THistoryModel::ReadNewer() {
+  if (!Searchable()) return;
+  library::HistoryQuery query;
+  query.search = Search();
+  query.limit = library_model_defaults::kFirstPage;
+  TLibraryReader* reader = &reader_;
+  reader_.Run(this, [this, reader, query, generation = Generation()](
+                        Library* library, const LibraryStatus& opened) {
+    std::vector<library::HistoryEntry> entries;
+    LibraryStatus status = opened;
+    if (library != nullptr) status = library->ReadHistory(query, entries);
+    if (library != nullptr && !status.Ok()) reader->ReadFailed(status);
+    return [this, generation, limit = query.limit, status, entries = std::move(entries)] {
+      // A failed read keeps the rows: the reader has said why, and the next one tries again.
+      // The reads run in order, so every page asked for before this one is in.
+      if (!Current(generation) || !status.Ok()) return;
+      size_t newer = 0;
+      while (newer < entries.size() &&
+             (rows_.empty() || entries[newer].key > rows_.front().key)) {
+        ++newer;
+      }
+      if (newer == 0) return;
+      // A page of newer entries may have more behind it: no gap is left in the table.
+      if (newer == limit) return Reload();
+      if (rows_.empty()) before_ = entries[newer - 1].key;
+      beginInsertRows(QModelIndex(), 0, static_cast<int>(newer) - 1);
+      rows_.insert(rows_.begin(), entries.begin(),
+                   entries.begin() + static_cast<std::ptrdiff_t>(newer));
+      endInsertRows();
+      emit PageLoaded();
+    };
+  });
 }
 
 void THistoryModel::RemoveEntry(int64_t key) {

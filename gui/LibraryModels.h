@@ -36,6 +36,9 @@ class TPagedModel : public QAbstractTableModel {
   void SetSearch(std::string search);
   void Reload();
   const std::string& Search() const { return search_; }
+  // The search holds something the library can look for (or is empty). One that does not
+  // (punctuation and symbols only) is never read: the table stays empty, at its end.
+  bool Searchable() const { return searchable_; }
   // Every row the query has is loaded.
   bool AtEnd() const { return at_end_; }
   bool Reading() const { return reading_; }
@@ -62,6 +65,7 @@ class TPagedModel : public QAbstractTableModel {
   void ReadMore(size_t limit);
   // Whether a page of `generation` is the current query's; its read is over either way.
   bool Current(uint64_t generation);
+  uint64_t Generation() const { return generation_; }
   // A page has been taken in: whether the query has more, and how its read went.
   void Finished(bool at_end, const library::LibraryStatus& status);
 
@@ -70,6 +74,7 @@ class TPagedModel : public QAbstractTableModel {
  private:
   QStringList columns_;
   std::string search_;
+  bool searchable_ = true;
   uint64_t generation_ = 0;
   bool reading_ = false;
   bool at_end_ = false;
@@ -96,6 +101,10 @@ class THistoryModel : public TPagedModel {
   const library::HistoryEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
   // Takes a row out that the library no longer holds.
   void RemoveEntry(int64_t key);
+  // Reads the entries recorded since the newest row and puts them on top: the rows, and the
+  // view's current and selected rows, stay as they are. When more came than the first page
+  // holds, the first page is read again instead.
+  void ReadNewer();
 
   int rowCount(const QModelIndex& parent) const override;
   QVariant data(const QModelIndex& index, int role) const override;

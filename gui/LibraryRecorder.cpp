@@ -65,8 +65,10 @@ TLibraryRecorder::~TLibraryRecorder() {
 bool TLibraryRecorder::RecordingOn() const { return recording_ && library::HistoryRecordingOn(); }
 
 void TLibraryRecorder::SetRecordingSetting(bool on) {
+  if (on == recording_) return;
   recording_ = on;
   Store().setValue(kRecordingKey, on);
+  emit RecordingChanged();
 }
 
 void TLibraryRecorder::Opened(const LinkRecord& link) {

@@ -82,6 +82,8 @@ class TLibraryRecorder : public QObject {
   void StateChanged();
   // An entry went into the history.
   void Recorded();
+  // The setting 记录推广链接 was switched (RecordingOn() may say otherwise now).
+  void RecordingChanged();
 
  private:
   void Record(const LinkRecord& link, library::HistoryAction action);

@@ -170,6 +170,8 @@ TLibraryWindow::TLibraryWindow(TLibraryReader& reader, TLibraryRecorder& recorde
   }
   connect(Tabs, &QTabWidget::currentChanged, this, [this] { UpdateStatus(); });
   connect(&recorder_, &TLibraryRecorder::StateChanged, this, [this] { UpdateStatus(); });
+  // The status line says at once when the history stops (or starts again) taking entries.
+  connect(&recorder_, &TLibraryRecorder::RecordingChanged, this, [this] { UpdateStatus(); });
   connect(&recorder_, &TLibraryRecorder::Recorded, this, [this] { ShowRecordedEntries(); });
   said_.setSingleShot(true);
   said_.setInterval(library_window_defaults::kSaidMs);
@@ -187,9 +189,10 @@ void TLibraryWindow::Reload() {
 void TLibraryWindow::ReloadSaved() { Saved->Reload(); }
 
 void TLibraryWindow::ShowRecordedEntries() {
-  // The newest entries go on top: read again unless the user has scrolled down the history,
-  // where a reload would take the rows from under them.
-  if (HistoryView->verticalScrollBar()->value() == 0) History->Reload();
+  // The newest entries go on top, the current row kept (Enter again opens it again), unless
+  // the user has scrolled down the history, where the rows would move under them: they come
+  // with the next entry recorded at the top.
+  if (HistoryView->verticalScrollBar()->value() == 0) History->ReadNewer();
 }
 
 bool TLibraryWindow::HistoryShown() const { return Tabs->currentWidget() == HistoryView; }
@@ -257,7 +260,8 @@ void TLibraryWindow::ShowMenu(QTableView* view, const QPoint& position, bool key
   }
   menu->addSeparator();
   QAction* save = menu->addAction(QString::fromUtf8("导出..."), [this] { Export(); });
-  save->setEnabled(recorder_.GetState() != TLibraryRecorder::State::kUnusable);
+  save->setEnabled(recorder_.GetState() != TLibraryRecorder::State::kUnusable &&
+                   History->Searchable());
   shown_ = menu;
   QPoint where = at.isValid() && keyboard ? view->visualRect(at).center() : position;
   menu->popup(view->viewport()->mapToGlobal(where));
@@ -496,6 +500,8 @@ void TLibraryWindow::UpdateStatus() {
     text = QString::fromUtf8("收藏与记录文件不能使用：本次运行不会保存收藏，也不会记录推广链接。");
   } else if (!model->Failure().isEmpty()) {
     text = QString::fromUtf8("无法读取收藏与记录：") + model->Failure();
+  } else if (!model->Searchable()) {
+    text = QString::fromUtf8("筛选条件中没有可查找的文字：请输入字母、数字或汉字");
   } else if (model->Reading() && rows == 0) {
     text = QString::fromUtf8("正在读取……");
   } else {

@@ -2039,6 +2039,13 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   EXPECT_EQ(Cell(view, 1, THistoryModel::kAction), "复制");
   EXPECT_EQ(Cell(view, 1, THistoryModel::kCommissionRate), "12.50%");
   EXPECT_EQ(window->Status->text(), "共 3 条");
+  // 收藏 → 记录推广链接 switched off, and on again: the status line follows at once.
+  for (const char* shown : {"共 3 条；推广链接的记录已关闭", "共 3 条"}) {
+    QMenu* menu = ClickMenuTitle("收藏");
+    ASSERT_NE(menu, nullptr);
+    ClickEntry(menu, menu->actions().value(1));
+    EXPECT_EQ(window->Status->text(), shown);
+  }
 
   // Prices sort as numbers, from the smallest at the first click; the time again newest first.
   ClickHeader(view, THistoryModel::kPrice);
@@ -2054,9 +2061,16 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   EXPECT_EQ(titles(), "新款夏季连衣裙");
   QTest::keyClick(window->Filter, Qt::Key_Escape);
   ASSERT_EQ(RowsOnceThere(view, 3), 3);
+  // A filter with nothing the library can look for finds nothing, and says why.
+  TypeInto(window->Filter, "%_");
+  ASSERT_EQ(RowsOnceThere(view, 0), 0);
+  EXPECT_EQ(window->Status->text(), "筛选条件中没有可查找的文字：请输入字母、数字或汉字");
+  QTest::keyClick(window->Filter, Qt::Key_Escape);
+  ASSERT_EQ(RowsOnceThere(view, 3), 3);
+  EXPECT_EQ(window->Status->text(), "共 3 条");
 
-  // A double-click opens the address; Ctrl+C on the current row copies it; each is recorded
-  // and shows on top.
+  // A double-click opens the address; Enter opens the current row's again and Ctrl+C copies
+  // it, the row kept current while the entries recorded come on top; Ctrl+C on a clicked row.
   Activate(window);
   DoubleClickRow(view, 1);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Recorded().empty(); }, 10000));
@@ -2064,24 +2078,37 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   ASSERT_EQ(RowsOnceThere(view, 4), 4);
   EXPECT_EQ(Cell(view, 0, THistoryModel::kAction), "打开");
   EXPECT_EQ(Cell(view, 0, THistoryModel::kTitle), "新款夏季连衣裙");
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 3));
+  EXPECT_EQ(view->currentIndex().row(), 2) << "the entry double-clicked stays current";
+  QTest::keyClick(view, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recorded().size() == 2; }, 10000));
+  EXPECT_EQ(Recorded()[1], "http://s.click.taobao.com/t?e=b");
+  ASSERT_EQ(RowsOnceThere(view, 5), 5);
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://s.click.taobao.com/t?e=b");
+  ASSERT_EQ(RowsOnceThere(view, 6), 6);
+  EXPECT_EQ(Cell(view, 0, THistoryModel::kAction), "复制");
+  EXPECT_EQ(view->selectionModel()->selectedRows().value(0).row(), 4) << "still selected";
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 5));
   QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://s.click.taobao.com/t?e=a");
-  ASSERT_EQ(RowsOnceThere(view, 5), 5);
+  ASSERT_EQ(RowsOnceThere(view, 7), 7);
   EXPECT_EQ(Cell(view, 0, THistoryModel::kAction), "复制");
-  EXPECT_EQ(HistoryHolding(5).size(), 5u);
+  EXPECT_EQ(HistoryHolding(7).size(), 7u);
 
   // The Delete key removes the current entry once confirmed.
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 2));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, TableRow(view, 4));
+  ASSERT_EQ(Cell(view, 4, THistoryModel::kTitle), "数码专营店");
   AnswerNextBox("否(&N)");
   QTest::keyClick(view, Qt::Key_Delete);
   QTest::qWait(300);
-  EXPECT_EQ(view->model()->rowCount(), 5);
+  EXPECT_EQ(view->model()->rowCount(), 7);
   AnswerNextBox("是(&Y)");
   QTest::keyClick(view, Qt::Key_Delete);
-  ASSERT_EQ(RowsOnceThere(view, 4), 4);
-  EXPECT_EQ(HistoryHolding(4).size(), 4u);
-  EXPECT_EQ(titles(), "=HYPERLINK(\"x\") 手机壳|新款夏季连衣裙|新款夏季连衣裙|=HYPERLINK(\"x\") 手机壳");
+  ASSERT_EQ(RowsOnceThere(view, 6), 6);
+  EXPECT_EQ(HistoryHolding(6).size(), 6u);
+  EXPECT_EQ(titles(),
+            "=HYPERLINK(\"x\") 手机壳|新款夏季连衣裙|新款夏季连衣裙|新款夏季连衣裙|新款夏季连衣裙|"
+            "=HYPERLINK(\"x\") 手机壳");
 
   // The export of what the filter lets through.
   TypeInto(window->Filter, "手机壳");
@@ -2107,7 +2134,7 @@ TEST_F(WindowTest, LibraryWindowHistorySortsFiltersOpensCopiesExportsAndClears) 
   EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"x\"\") 手机壳\","), std::string::npos) << csv;
   EXPECT_EQ(csv.find("连衣裙"), std::string::npos) << csv;
   QTest::keyClick(window->Filter, Qt::Key_Escape);
-  ASSERT_EQ(RowsOnceThere(view, 4), 4);
+  ASSERT_EQ(RowsOnceThere(view, 6), 6);
 
   // Clearing, confirmed, empties the history.
   AnswerNextBox("是(&Y)");
