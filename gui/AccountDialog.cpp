@@ -234,7 +234,9 @@ TAccountDialog::TAccountDialog(const ShopFinder& finder, QWidget* parent)
   Nick->setPlaceholderText(QString::fromUtf8("可不填：用配置或内置的昵称"));
 }
 
-TAccountDialog::Typed TAccountDialog::Read(QStringList& problems, QWidget*& first_wrong) const {
+std::optional<TAccountDialog::Typed> TAccountDialog::Read() {
+  QStringList problems;
+  QWidget* first_wrong = nullptr;
   auto wrong = [&](QWidget* field, const char* problem) {
     problems << QString::fromUtf8(problem);
     if (first_wrong == nullptr) first_wrong = field;
@@ -257,19 +259,17 @@ TAccountDialog::Typed TAccountDialog::Read(QStringList& problems, QWidget*& firs
     wrong(Nick, Utf8ToGbkExact(typed.nick) ? "推广者昵称不能有空格或控制字符。"
                                            : "推广者昵称中有无法使用的字符。");
   }
-  return typed;
+  if (problems.isEmpty()) return typed;
+  Say(problems.join("\n"), true);
+  first_wrong->setFocus();
+  return std::nullopt;
 }
 
 void TAccountDialog::TestConnection() {
   if (testing_) return;
-  QStringList problems;
-  QWidget* first_wrong = nullptr;
-  Typed typed = Read(problems, first_wrong);
-  if (!problems.isEmpty()) {
-    Say(problems.join("\n"), true);
-    first_wrong->setFocus();
-    return;
-  }
+  std::optional<Typed> read = Read();
+  if (!read) return;
+  const Typed& typed = *read;
   testing_ = true;
   TestButton->setEnabled(false);
   TestButton->setText(QString::fromUtf8(kTesting));
@@ -294,14 +294,9 @@ void TAccountDialog::TestDone(const QString& text, bool passed, const QString& d
 
 void TAccountDialog::accept() {
   if (saving_) return;
-  QStringList problems;
-  QWidget* first_wrong = nullptr;
-  Typed typed = Read(problems, first_wrong);
-  if (!problems.isEmpty()) {
-    Say(problems.join("\n"), true);
-    first_wrong->setFocus();
-    return;
-  }
+  std::optional<Typed> read = Read();
+  if (!read) return;
+  const Typed& typed = *read;
   SetSaving(true);
   Say(QString::fromUtf8("正在保存..."), false);
   QPointer<TAccountDialog> self(this);

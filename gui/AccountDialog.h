@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <optional>
 #include <string>
 
 #include "account/OwnAccount.h"
@@ -49,8 +50,9 @@ class TAccountDialog : public QDialog {
     std::string app_sec;  // empty: the one stored for the key
     std::string nick;
   };
-  // The fields as typed, and what is wrong with them, one line a field; empty when nothing.
-  Typed Read(QStringList& problems, QWidget*& first_wrong) const;
+  // The fields as typed; nothing when one is wrong, after saying what is wrong with each (one
+  // line a field) and putting the focus on the first.
+  std::optional<Typed> Read();
   void TestConnection();
   void TestDone(const QString& text, bool passed, const QString& detail);
   void Saved(bool saved, const AccountSaveFailure& failure, const std::string& app_key);

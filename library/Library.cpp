@@ -605,16 +605,22 @@ LibraryStatus Library::SetNote(EntryKind kind, const std::string& key, const std
   });
 }
 
+namespace {
+
+// The note saved with the entry that `query` finds by `key`; "" when there is none.
+std::string KeptNote(sql::Database& db, const char* query, const std::string& key) {
+  sql::Statement kept(db, query);
+  kept.Bind(1, key);
+  return kept.Step() ? kept.ColumnText(0) : "";
+}
+
+}  // namespace
+
 LibraryStatus Library::SaveShop(SavedShop& shop, const std::optional<std::string>& note) {
   return Guard("saving a shop in", true, [&] {
     sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);
-    if (note) {
-      shop.note = *note;
-    } else {
-      sql::Statement kept(*db_, "SELECT note FROM saved_shop WHERE nick = ?1");
-      kept.Bind(1, shop.nick);
-      shop.note = kept.Step() ? kept.ColumnText(0) : "";
-    }
+    shop.note =
+        note ? *note : KeptNote(*db_, "SELECT note FROM saved_shop WHERE nick = ?1", shop.nick);
     shop.saved_ms = NowMs();
     sql::Statement save(*db_,
                         "INSERT OR REPLACE INTO saved_shop(nick, shop_id, title, location, level, "
@@ -635,13 +641,9 @@ LibraryStatus Library::SaveShop(SavedShop& shop, const std::optional<std::string
 LibraryStatus Library::SaveItem(SavedItem& item, const std::optional<std::string>& note) {
   return Guard("saving an item in", true, [&] {
     sql::Transaction transaction(*db_, sql::Transaction::Kind::kWrite);
-    if (note) {
-      item.note = *note;
-    } else {
-      sql::Statement kept(*db_, "SELECT note FROM saved_item WHERE item_id = ?1");
-      kept.Bind(1, item.item_id);
-      item.note = kept.Step() ? kept.ColumnText(0) : "";
-    }
+    item.note =
+        note ? *note
+             : KeptNote(*db_, "SELECT note FROM saved_item WHERE item_id = ?1", item.item_id);
     item.saved_ms = NowMs();
     sql::Statement save(*db_,
                         "INSERT OR REPLACE INTO saved_item(item_id, nick, title, price, "
