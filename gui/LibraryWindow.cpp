@@ -269,18 +269,11 @@ void TLibraryWindow::ShowMenu(QTableView* view, const QPoint& position, bool key
 
 void TLibraryWindow::Activate(int row) {
   if (row < 0) return;
-  LinkRecord link;
-  if (HistoryShown()) {
-    link = RecordOfHistory(row);
-  } else {
-    const SavedRow& saved = Saved->Row(row);
-    if (saved.kind == EntryKind::kShop) {
-      actions_.show_shop(saved.shop);
-      return;
-    }
-    const library::SavedItem& item = saved.item;
-    link = {EntryKind::kItem, item.item_id,         item.nick,     item.title,
-            item.price,       item.commission_rate, item.click_url};
+  const library::SavedShop* shop = nullptr;
+  LinkRecord link = RecordOfRow(row, shop);
+  if (shop != nullptr) {
+    actions_.show_shop(*shop);
+    return;
   }
   // Only a web address ever reaches the browser, whatever the file holds.
   if (!IsWebAddress(link.click_url)) {
@@ -295,28 +288,32 @@ void TLibraryWindow::Activate(int row) {
   Say(QString::fromUtf8("推广链接已在浏览器中打开"));
 }
 
-LinkRecord TLibraryWindow::RecordOfHistory(int row) const {
-  const library::HistoryEntry& entry = History->Entry(row);
-  return {entry.kind,     entry.id, entry.nick, entry.title, entry.price, entry.commission_rate,
-          entry.click_url};
+LinkRecord TLibraryWindow::RecordOfRow(int row, const library::SavedShop*& shop) const {
+  shop = nullptr;
+  if (HistoryShown()) {
+    const library::HistoryEntry& entry = History->Entry(row);
+    return {entry.kind,     entry.id, entry.nick, entry.title, entry.price, entry.commission_rate,
+            entry.click_url};
+  }
+  const SavedRow& saved = Saved->Row(row);
+  if (saved.kind == EntryKind::kShop) {
+    shop = &saved.shop;
+    return {};
+  }
+  const library::SavedItem& item = saved.item;
+  return {EntryKind::kItem, item.item_id,         item.nick,     item.title,
+          item.price,       item.commission_rate, item.click_url};
 }
 
 void TLibraryWindow::CopyAddress(int row) {
   if (row < 0) return;
-  LinkRecord link;
-  if (HistoryShown()) {
-    link = RecordOfHistory(row);
-  } else {
-    const SavedRow& saved = Saved->Row(row);
-    if (saved.kind == EntryKind::kShop) {
-      // A saved shop keeps no address: it is converted as a click on its page would be.
-      actions_.copy_shop_link(saved.shop);
-      Say(QString::fromUtf8("正在获取店铺推广链接……"));
-      return;
-    }
-    const library::SavedItem& item = saved.item;
-    link = {EntryKind::kItem, item.item_id,         item.nick,     item.title,
-            item.price,       item.commission_rate, item.click_url};
+  const library::SavedShop* shop = nullptr;
+  LinkRecord link = RecordOfRow(row, shop);
+  if (shop != nullptr) {
+    // A saved shop keeps no address: it is converted as a click on its page would be.
+    actions_.copy_shop_link(*shop);
+    Say(QString::fromUtf8("正在获取店铺推广链接……"));
+    return;
   }
   QGuiApplication::clipboard()->setText(Text(link.click_url));
   recorder_.Copied(link);

@@ -93,7 +93,9 @@ class TLibraryWindow : public QWidget {
   void Failed(const QString& what, const library::LibraryStatus& status);
   void UpdateStatus();
   void ShowRecordedEntries();
-  LinkRecord RecordOfHistory(int row) const;
+  // The address entry of `row` in the tab shown; for a saved shop, which keeps no address,
+  // nothing, with `shop` pointing at it (else null).
+  LinkRecord RecordOfRow(int row, const library::SavedShop*& shop) const;
 
   TLibraryReader& reader_;
   TLibraryRecorder& recorder_;
