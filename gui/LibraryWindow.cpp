@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
@@ -28,6 +29,7 @@
 #include "gui/LibraryReader.h"
 #include "gui/LibraryRecorder.h"
 #include "gui/UserFile.h"
+#include "gui/WindowCentring.h"
 
 namespace vendrix {
 namespace {
@@ -39,6 +41,7 @@ using library::LibraryStatus;
 namespace library_window_defaults {
 inline constexpr int kWidth = 980;
 inline constexpr int kHeight = 560;
+inline constexpr int kFrameRoom = 60;        // left on the screen for the window manager's frame
 inline constexpr int kSaidMs = 4000;         // how long a said text stays in the status line
 inline constexpr size_t kExportPage = 1000;  // history entries read and written at a time
 inline constexpr int kMaxNote = 500;         // characters a note may hold
@@ -112,7 +115,15 @@ TLibraryWindow::TLibraryWindow(TLibraryReader& reader, TLibraryRecorder& recorde
   setObjectName("LibraryWindow");
   setWindowTitle(QString::fromUtf8("收藏与记录"));
   setAttribute(Qt::WA_DeleteOnClose);
-  resize(library_window_defaults::kWidth, library_window_defaults::kHeight);
+  // Its design size where the screen holds it, else what the screen shows whole (a small or
+  // scaled screen), centred, so that its title bar and buttons stay on the screen.
+  QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen->availableGeometry();
+  const int frame = library_window_defaults::kFrameRoom;
+  resize(QSize(library_window_defaults::kWidth, library_window_defaults::kHeight)
+             .boundedTo(available.size() - QSize(frame, frame)));
+  move(KeptInside(available, available.center() - QPoint(width() / 2, height() / 2),
+                  size() + QSize(frame, frame)));
 
   Saved = new TSavedModel(reader_, this);
   History = new THistoryModel(reader_, this);

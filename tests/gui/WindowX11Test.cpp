@@ -198,7 +198,7 @@ TEST_F(WindowX11Test, TheFrameIsCentred_TheBorderNeverShrinksIt_MaximisingStretc
 
 // On a screen too small for the design (1280 x 1024 at a scale of 1.5 holds 853 x 682 of the
 // window's pixels) the window, started as a user starts it, opens maximised and wholly on the
-// screen, title bar and all; restored, it fits the screen too.
+// screen, title bar and all; restored, it fits the screen too, and so does its 收藏与记录 window.
 TEST_F(WindowX11Test, OnAScreenTooSmallForTheDesignTheWindowOpensMaximisedOnIt) {
   sandbox::Sandbox sandbox(sandbox::SandboxOptions{.seed = 7});
   sandbox.Start();
@@ -257,6 +257,23 @@ TEST_F(WindowX11Test, OnAScreenTooSmallForTheDesignTheWindowOpensMaximisedOnIt) 
   EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(frame = Frame(window)); }, 5000))
       << "restored frame at " << frame.x() << "," << frame.y() << " size " << frame.width() << "x"
       << frame.height();
+
+  // The 收藏与记录 window, opened by keys, fits the screen as well.
+  RunX("xdotool", {"windowactivate", "--sync", QString::number(window), "key", "alt+b", "sleep",
+                   "0.5", "key", "Return"});
+  WId library = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        library = RunX("xdotool", {"search", "--onlyvisible", "--name", "收藏与记录"})
+                      .section('\n', 0, 0)
+                      .toULongLong();
+        return library != 0 && (frame = Frame(library)).isValid();
+      },
+      10000))
+      << "the library window never showed";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(frame = Frame(library)); }, 5000))
+      << "library window's frame at " << frame.x() << "," << frame.y() << " size "
+      << frame.width() << "x" << frame.height();
 }
 
 }  // namespace
