@@ -128,10 +128,7 @@ int SavedAddShop(const std::string& nick, const std::optional<std::string>& note
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kWrite);
   if (!library) return kFailed;
   ShopFinder finder;
-  if (!finder.LoadConfiguration()) {
-    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
-                                       finder.XMLData1);
-  }
+  if (!cli::StartUp(finder, true)) return kUsage;
   finder.Sellers().assign(1, Info{});
   finder.Sellers()[0].nick = *gbk;
   bool looked_up = finder.LookUpSellers(1);
@@ -167,10 +164,7 @@ int SavedAddItem(const std::string& iid, const std::optional<std::string>& note,
   std::unique_ptr<Library> library = OpenLibrary(Library::Access::kWrite);
   if (!library) return kFailed;
   ShopFinder finder;
-  if (!finder.LoadConfiguration()) {
-    cli::ReportUnreadableConfiguration(finder.GetSettings().VendorBase + ConfigPath,
-                                       finder.XMLData1);
-  }
+  if (!cli::StartUp(finder, true)) return kUsage;
   ConversionJob job = finder.PrepareItemConversion(iid);
   if (!finder.RunConversion(job)) {
     if (job.failure.Failed()) {
