@@ -87,9 +87,7 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
       EXPECT_EQ(entries.size(), 20u);
       HistoryEntry entry{.id = "1"};
       EXPECT_EQ(library->Record(entry).code, Code::kNewer) << "read, never written";
-      SavedShop shop{.nick = "x"};
-      EXPECT_EQ(library->SaveShop(shop, std::nullopt).code, Code::kNewer);
-      // A copy can be taken all the same.
+      // A copy can be taken all the same, even while the newer version writes its log.
       EXPECT_TRUE(library->Backup(folder.Path() + "/copy.db").Ok());
     } else {
       EXPECT_EQ(read.code, Code::kDamaged) << read.message;

@@ -99,7 +99,7 @@ TEST(LibraryTest, HistoryIsNewestFirstTiesLastRecordedFirst_PagesNeitherSkipNorR
   EXPECT_EQ(AllPages(*library, {.search = "女装"}, 1), (std::vector<std::string>{"f"}));
 }
 
-TEST(LibraryTest, SavedEntriesAreUpdatedKeepTheirNotesAndAreRemoved) {
+TEST(LibraryTest, SavedEntriesPage_ANoteChangesInPlace_AndAreRemoved) {
   TempFolder folder;
   std::unique_ptr<Library> library = MustOpen(folder.Library());
   ASSERT_TRUE(library);
