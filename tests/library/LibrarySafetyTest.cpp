@@ -23,36 +23,16 @@ using test::FilesIn;
 using test::TempFolder;
 using Code = LibraryStatus::Code;
 
-// A library of `path` with `entries` entries, closed again.
-void MakeLibrary(const std::string& path, int entries) {
-  LibraryStatus status;
-  std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
-  ASSERT_TRUE(library) << status.message;
-  std::vector<HistoryEntry> batch;
-  for (int i = 0; i < entries; ++i) {
-    batch.push_back({.id = std::to_string(5000000000 + i),
-                     .nick = "甜甜小铺",
-                     .title = "2024新款女装连衣裙 第" + std::to_string(i) + "件",
-                     .click_url = "http://s.click.example/t?e=" + std::to_string(i)});
-  }
-  ASSERT_TRUE(library->Record(batch).Ok());
-  SavedShop shop{.nick = "甜甜小铺", .shop_id = "60000003"};
-  ASSERT_TRUE(library->SaveShop(shop, "主推").Ok());
-}
+using test::MakeLibrary;
+using test::MakeNewer;
+using test::Overwrite;
 
-void Overwrite(const std::string& path, size_t offset, size_t size) {
-  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-  file.seekp(static_cast<std::streamoff>(offset));
-  file << std::string(size, '\xA5');
-}
-
-// The library of `path` marked as written by a newer Vendrix.
-void MakeNewer(const std::string& path, int version, int readable_by) {
-  MakeLibrary(path, 20);
-  sql::Database db(path, sql::Database::Mode::kReadWrite);
-  db.Execute(("PRAGMA user_version = " + std::to_string(version) +
-              "; UPDATE meta SET value = " + std::to_string(readable_by))
-                 .c_str());
+// The library of `path` with `entries` entries and the page of the history that `sql` picks
+// overwritten with `size` bytes.
+void DamagePage(const std::string& p, int entries, const char* sql, size_t size) {
+  MakeLibrary(p, entries);
+  const int64_t page = sql::Database(p, sql::Database::Mode::kReadWrite).QueryInt(sql);
+  Overwrite(p, static_cast<size_t>(page - 1) * 4096, size);
 }
 
 struct Case {
@@ -90,18 +70,11 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
   LibraryStatus status;
   std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
   EXPECT_EQ(status.code, c.open_write) << status.message;
+  // What the messages say is shown by the command line's tests.
   if (library) {
     HistoryEntry entry{.id = "1", .title = "新的"};
     EXPECT_EQ(library->Record(entry).code, Code::kDamaged);
     library.reset();
-  } else {
-    EXPECT_NE(status.message.find(path), std::string::npos) << "names the file: " << status.message;
-  }
-  if (c.open_write == Code::kNewer) {
-    EXPECT_NE(status.message.find("version " + std::to_string(status.file_version)),
-              std::string::npos)
-        << status.message;
-    EXPECT_NE(status.message.find("version 2"), std::string::npos) << status.message;
   }
 
   library = Library::Open(path, Library::Access::kRead, status);
@@ -114,9 +87,7 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
       EXPECT_EQ(entries.size(), 20u);
       HistoryEntry entry{.id = "1"};
       EXPECT_EQ(library->Record(entry).code, Code::kNewer) << "read, never written";
-      SavedShop shop{.nick = "x"};
-      EXPECT_EQ(library->SaveShop(shop, std::nullopt).code, Code::kNewer);
-      // A copy can be taken all the same.
+      // A copy can be taken all the same, even while the newer version writes its log.
       EXPECT_TRUE(library->Backup(folder.Path() + "/copy.db").Ok());
     } else {
       EXPECT_EQ(read.code, Code::kDamaged) << read.message;
@@ -143,67 +114,48 @@ TEST_P(UnusableFileTest, IsLeftExactlyAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Files, UnusableFileTest,
     ::testing::Values(
-        Case{"TextFile",
-             [](const std::string& p) { test::WriteFile(p, "名字\t电话\n张三\t123\n"); },
+        Case{"TextFile", [](auto& p) { test::WriteFile(p, "名字\t电话\n张三\t123\n"); },
              Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
-        Case{"EmptyFile", [](const std::string& p) { test::WriteFile(p, ""); }, Code::kNotALibrary,
+        Case{"EmptyFile", [](auto& p) { test::WriteFile(p, ""); }, Code::kNotALibrary,
              Code::kNotALibrary, Code::kNotALibrary},
-        Case{"AnotherProgramsDatabase",
-             [](const std::string& p) {
-               sql::Database db(p, sql::Database::Mode::kCreate);
-               db.Execute(
-                   "PRAGMA application_id = 1297498673; PRAGMA journal_mode = WAL;"
-                   "CREATE TABLE history(x); INSERT INTO history VALUES('theirs');");
-             },
-             Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
+        Case{"AnotherProgramsDatabase", test::MakeForeign, Code::kNotALibrary,
+             Code::kNotALibrary, Code::kNotALibrary},
         Case{"DatabaseWithoutAnApplicationId",
-             [](const std::string& p) {
-               sql::Database db(p, sql::Database::Mode::kCreate);
-               db.Execute("CREATE TABLE notes(x); INSERT INTO notes VALUES('mine');");
+             [](auto& p) {
+               sql::Database(p, sql::Database::Mode::kCreate).Execute("CREATE TABLE notes(x);");
              },
              Code::kNotALibrary, Code::kNotALibrary, Code::kNotALibrary},
         Case{"LibraryCutShort",
-             [](const std::string& p) {
+             [](auto& p) {
                MakeLibrary(p, 400);
                std::filesystem::resize_file(p, std::filesystem::file_size(p) / 2);
              },
              Code::kDamaged, Code::kDamaged, Code::kDamaged},
         Case{"LibraryWithItsSchemaDamaged",
-             [](const std::string& p) {
+             [](auto& p) {
                MakeLibrary(p, 20);
                Overwrite(p, 100, 1000);
              },
              Code::kDamaged, Code::kDamaged, Code::kDamaged},
         Case{"LibraryWithItsHistoryDamaged",
-             [](const std::string& p) {
-               MakeLibrary(p, 400);
-               int64_t root = 0;
-               {
-                 sql::Database db(p, sql::Database::Mode::kReadWrite);
-                 root = db.QueryInt("SELECT rootpage FROM sqlite_schema WHERE name = 'history'");
-               }
-               Overwrite(p, static_cast<size_t>(root - 1) * 4096, 12);
+             [](auto& p) {
+               DamagePage(p, 400, "SELECT rootpage FROM sqlite_schema WHERE name = 'history'", 12);
              },
              Code::kDamaged, Code::kOk, Code::kDamaged},
         // Damage where recording an entry never looks: an old page of the history.
         Case{"LibraryWithAnOldHistoryPageDamaged",
-             [](const std::string& p) {
-               MakeLibrary(p, 3000);
-               int64_t page = 0;
-               {
-                 sql::Database db(p, sql::Database::Mode::kReadWrite);
-                 page = db.QueryInt(
-                     "SELECT pageno FROM dbstat WHERE name = 'history' AND pagetype = 'leaf' "
-                     "ORDER BY pageno LIMIT 1 OFFSET 20");
-               }
-               Overwrite(p, static_cast<size_t>(page - 1) * 4096, 592);
+             [](auto& p) {
+               DamagePage(p, 3000,
+                          "SELECT pageno FROM dbstat WHERE name = 'history' AND "
+                          "pagetype = 'leaf' ORDER BY pageno LIMIT 1 OFFSET 20",
+                          592);
              },
              Code::kDamaged, Code::kOk, Code::kDamaged},
-        Case{"NewerLibraryThisVersionCanRead", [](const std::string& p) { MakeNewer(p, 3, 2); },
+        Case{"NewerLibraryThisVersionCanRead", [](auto& p) { MakeNewer(p, 3, 2); },
              Code::kNewer, Code::kOk, Code::kNewer, true},
-        Case{"NewerLibraryThisVersionCannotRead", [](const std::string& p) { MakeNewer(p, 4, 3); },
+        Case{"NewerLibraryThisVersionCannotRead", [](auto& p) { MakeNewer(p, 4, 3); },
              Code::kNewer, Code::kNewer, Code::kNewer},
-        Case{"NewerLibraryInUseByTheNewerVersion", [](const std::string& p) { MakeNewer(p, 3, 2); },
+        Case{"NewerLibraryInUseByTheNewerVersion", [](auto& p) { MakeNewer(p, 3, 2); },
              Code::kNewer, Code::kOk, Code::kNewer, true, true}),
     Name);
 
@@ -245,9 +197,7 @@ TEST(CheckpointTest, ALibraryWhoseLogIsBeingCopiedInIsNotTakenForCutShort) {
   }
   other.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
   EXPECT_EQ(other.QueryInt("SELECT count(*) FROM history"), 2021);
-  sql::Statement check(other, "PRAGMA integrity_check");
-  ASSERT_TRUE(check.Step());
-  EXPECT_EQ(check.ColumnText(0), "ok");
+  EXPECT_TRUE(test::Sound(path));
 }
 
 // A reader holding its moment keeps SQLite from starting the log again, which grows meanwhile;
@@ -255,9 +205,8 @@ TEST(CheckpointTest, ALibraryWhoseLogIsBeingCopiedInIsNotTakenForCutShort) {
 TEST(CheckpointTest, TheLogShrinksAgainAfterItGrew) {
   TempFolder folder;
   const std::string path = folder.Library();
-  LibraryStatus status;
-  std::unique_ptr<Library> library = Library::Open(path, Library::Access::kWrite, status);
-  ASSERT_TRUE(library) << status.message;
+  std::unique_ptr<Library> library = test::MustOpen(path);
+  ASSERT_TRUE(library);
   auto record = [&](int count) {
     std::vector<HistoryEntry> batch;
     for (int i = 0; i < count; ++i) {
@@ -283,13 +232,12 @@ TEST(CheckpointTest, TheLogShrinksAgainAfterItGrew) {
 TEST(CheckpointTest, TwoOpeningsInOneProcessKeepTheLibraryInUseForOthers) {
   TempFolder folder;
   const std::string path = folder.Library();
-  LibraryStatus status;
-  std::unique_ptr<Library> writer = Library::Open(path, Library::Access::kWrite, status);
-  ASSERT_TRUE(writer) << status.message;
+  std::unique_ptr<Library> writer = test::MustOpen(path);
+  ASSERT_TRUE(writer);
   HistoryEntry first{.id = "window-1"};
   ASSERT_TRUE(writer->Record(first).Ok());
-  std::unique_ptr<Library> reader = Library::Open(path, Library::Access::kRead, status);
-  ASSERT_TRUE(reader) << status.message;
+  std::unique_ptr<Library> reader = test::MustOpen(path, Library::Access::kRead);
+  ASSERT_TRUE(reader);
 
   auto other = vendrix::test::RunProcess(LIBRARY_TEST_WRITER, {path, "cli", "1"});
   ASSERT_EQ(other.exit_code, 0) << other.err;
@@ -334,20 +282,15 @@ TEST(KillTest, AProcessKilledWhileWritingLosesNoFinishedChange) {
     finished.insert(finished.end(), lines.begin(), lines.end());
     if (!std::filesystem::exists(path)) continue;  // killed before the file had its name
 
-    {
-      sql::Database db(path, sql::Database::Mode::kReadWrite);
-      sql::Statement check(db, "PRAGMA integrity_check");
-      ASSERT_TRUE(check.Step());
-      ASSERT_EQ(check.ColumnText(0), "ok") << "round " << round;
-      db.Execute("INSERT INTO history_search(history_search) VALUES('integrity-check')");
-    }
-    LibraryStatus status;
-    std::unique_ptr<Library> library = Library::Open(path, Library::Access::kRead, status);
-    ASSERT_TRUE(library) << status.message;
+    ASSERT_TRUE(test::Sound(path)) << "round " << round;
+    sql::Database(path, sql::Database::Mode::kReadWrite)
+        .Execute("INSERT INTO history_search(history_search) VALUES('integrity-check')");
+    std::unique_ptr<Library> library = test::MustOpen(path, Library::Access::kRead);
+    ASSERT_TRUE(library);
     std::vector<HistoryEntry> entries;
     ASSERT_TRUE(library->ReadHistory({.limit = 1000000}, entries).Ok());
-    std::set<std::string> ids;
-    for (const HistoryEntry& e : entries) ids.insert(e.id);
+    const std::vector<std::string> all = test::Ids(entries);
+    const std::set<std::string> ids(all.begin(), all.end());
     std::vector<SavedShop> shops;
     ASSERT_TRUE(library->ReadSavedShops({}, shops).Ok());
     std::set<std::string> saved;

@@ -1,5 +1,6 @@
-// What the library's tests share: a fresh folder of their own for each library, and the bytes
-// and the names of what lies in a folder, to show that a file was left exactly as it was.
+// What the library's tests share: a fresh folder of their own for each library, libraries made
+// sound, damaged or newer, and the bytes and the names of what lies in a folder, to show that a
+// file was left exactly as it was.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,10 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
+
+#include "library/Library.h"
+#include "library/Sqlite.h"
 
 namespace vendrix::library::test {
 
@@ -53,6 +58,67 @@ inline std::set<std::string> FilesIn(const std::string& folder) {
     names.insert(entry.path().filename().string());
   }
   return names;
+}
+
+inline std::unique_ptr<Library> MustOpen(const std::string& path,
+                                         Library::Access access = Library::Access::kWrite) {
+  LibraryStatus status;
+  std::unique_ptr<Library> library = Library::Open(path, access, status);
+  EXPECT_TRUE(library) << status.message;
+  return library;
+}
+
+// A library of `path` with `entries` history entries titled "…女装连衣裙 第i件" and one saved
+// shop, closed again.
+inline void MakeLibrary(const std::string& path, int entries) {
+  std::unique_ptr<Library> library = MustOpen(path);
+  ASSERT_TRUE(library);
+  std::vector<HistoryEntry> batch;
+  for (int i = 0; i < entries; ++i) {
+    batch.push_back({.id = std::to_string(5000000000 + i),
+                     .nick = "甜甜小铺",
+                     .title = "2024新款女装连衣裙 第" + std::to_string(i) + "件",
+                     .click_url = "http://s.click.example/t?e=" + std::to_string(i)});
+  }
+  ASSERT_TRUE(library->Record(batch).Ok());
+  SavedShop shop{.nick = "甜甜小铺", .shop_id = "60000003"};
+  ASSERT_TRUE(library->SaveShop(shop, "主推").Ok());
+}
+
+inline void Overwrite(const std::string& path, size_t offset, size_t size) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekp(static_cast<std::streamoff>(offset));
+  file << std::string(size, '\xA5');
+}
+
+// The library of `path`, with 20 entries, marked as written by a newer Vendrix.
+inline void MakeNewer(const std::string& path, int version, int readable_by) {
+  MakeLibrary(path, 20);
+  sql::Database db(path, sql::Database::Mode::kReadWrite);
+  db.Execute(("PRAGMA user_version = " + std::to_string(version) +
+              "; UPDATE meta SET value = " + std::to_string(readable_by))
+                 .c_str());
+}
+
+// Another program's SQLite database.
+inline void MakeForeign(const std::string& path) {
+  sql::Database db(path, sql::Database::Mode::kCreate);
+  db.Execute(
+      "PRAGMA application_id = 1297498673; PRAGMA journal_mode = WAL;"
+      "CREATE TABLE history(x); INSERT INTO history VALUES('theirs');");
+}
+
+// Whether SQLite finds the file of `path` sound.
+inline bool Sound(const std::string& path) {
+  sql::Database db(path, sql::Database::Mode::kReadWrite);
+  return db.QueryInt(
+             "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'") == 0;
+}
+
+inline std::vector<std::string> Ids(const std::vector<HistoryEntry>& entries) {
+  std::vector<std::string> ids;
+  for (const HistoryEntry& e : entries) ids.push_back(e.id);
+  return ids;
 }
 
 }  // namespace vendrix::library::test

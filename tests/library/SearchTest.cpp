@@ -30,21 +30,14 @@ struct Case {
   const char* search;
   std::set<std::string> ids;
 };
-
 void PrintTo(const Case& c, std::ostream* out) { *out << "search '" << c.search << "'"; }
-
-// The name of a case for the test's name: its position.
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-  return "case" + std::to_string(info.index);
-}
 
 class SearchTest : public ::testing::TestWithParam<Case> {
  protected:
   static void SetUpTestSuite() {
     folder_ = new test::TempFolder;
-    LibraryStatus status;
-    library_ = Library::Open(folder_->Library(), Library::Access::kWrite, status).release();
-    ASSERT_NE(library_, nullptr) << status.message;
+    library_ = test::MustOpen(folder_->Library()).release();
+    ASSERT_NE(library_, nullptr);
     for (const Sample& s : kSamples) {
       HistoryEntry entry{.id = s.id, .nick = s.nick, .title = s.title, .click_url = "http://x/"};
       ASSERT_TRUE(library_->Record(entry).Ok());
@@ -64,15 +57,13 @@ TEST_P(SearchTest, HistoryAndSavedEntriesFindTheSame) {
   const Case& c = GetParam();
   std::vector<HistoryEntry> entries;
   ASSERT_TRUE(library_->ReadHistory({.search = c.search}, entries).Ok());
-  std::set<std::string> found;
-  for (const HistoryEntry& e : entries) found.insert(e.id);
-  EXPECT_EQ(found, c.ids) << "history, search '" << c.search << "'";
-
+  const std::vector<std::string> ids = test::Ids(entries);
+  EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()), c.ids) << "history";
   std::vector<SavedItem> items;
   ASSERT_TRUE(library_->ReadSavedItems({.search = c.search}, items).Ok());
-  found.clear();
+  std::set<std::string> found;
   for (const SavedItem& i : items) found.insert(i.item_id);
-  EXPECT_EQ(found, c.ids) << "saved items, search '" << c.search << "'";
+  EXPECT_EQ(found, c.ids) << "saved items";
 }
 
 const Case kCases[] = {
@@ -105,7 +96,7 @@ const Case kCases[] = {
     {"88", {}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Searches, SearchTest, ::testing::ValuesIn(kCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Searches, SearchTest, ::testing::ValuesIn(kCases));
 
 }  // namespace
 }  // namespace vendrix::library
