@@ -20,27 +20,12 @@ struct ChoiceCase {
   S nick_source;
 };
 
-const CredentialValues kEnv{"ek", "es", "en"};
-const CredentialValues kOwn{"ok", "os", "on"};
-const CredentialValues kDoc{"dk", "ds", "dn"};
-
 const ChoiceCase kChoices[] = {
-    {"TheDocumentAlone", {}, {}, kDoc, "dk", "ds", S::kVendorDocument, "dn", S::kVendorDocument},
     {"ADocumentWithoutANickKeepsTheBuiltInOne", {}, {}, CredentialValues{"dk", "ds", ""}, "dk",
      "ds", S::kVendorDocument, "built", S::kBuiltIn},
     // As before there were accounts of one's own: an empty pair, and every call refused.
     {"ADocumentWithoutCredentialsGivesItsEmptyPair", {}, {}, CredentialValues{}, "", "",
      S::kVendorDocument, "built", S::kBuiltIn},
-    {"TheOwnAccountOverTheDocument", {}, kOwn, kDoc, "ok", "os", S::kOwnAccount, "on",
-     S::kOwnAccount},
-    {"AnOwnKeyWithoutItsSecretIsNoPair", {}, {"ok", "", "on"}, kDoc, "dk", "ds",
-     S::kVendorDocument, "on", S::kOwnAccount},
-    {"TheVariablesOverEverything", kEnv, kOwn, kDoc, "ek", "es", S::kEnvironment, "en",
-     S::kEnvironment},
-    {"ANickVariableAlone", {"", "", "en"}, kOwn, kDoc, "ok", "os", S::kOwnAccount, "en",
-     S::kEnvironment},
-    {"NoDocumentTheOwnPairAndTheBuiltInNick", {}, {"ok", "os", ""}, std::nullopt, "ok", "os",
-     S::kOwnAccount, "built", S::kBuiltIn},
     {"NoDocumentNoCredentials", {"", "", "en"}, {}, std::nullopt, "", "", S::kNone, "en",
      S::kEnvironment},
 };
